@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Every test: the core under the sanitizers (host), then the Windows programs under Wine on a
+# virtual display of their own. Exits non-zero when anything fails.
+set -uo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+cd "$top"
+"$top/scripts/setup.sh" || exit 1
+
+failed=0
+jobs=$(nproc)
+
+echo "== translation table"
+python3 scripts/check-translate.py res/translate.txt || failed=1
+
+echo "== host: configure and build"
+if cmake --preset host >build-host.log 2>&1 && cmake --build --preset host -j "$jobs" >>build-host.log 2>&1; then
+  echo "== host: tests"
+  ctest --preset host -j "$jobs" || failed=1
+else
+  tail -n 60 build-host.log; failed=1
+fi
+
+echo "== windows: configure and build"
+if cmake --preset windows >build-windows.log 2>&1 && cmake --build --preset windows -j "$jobs" >>build-windows.log 2>&1; then
+  . "$top/scripts/winenv.sh"
+  trap vantoru_env_stop EXIT
+  vantoru_env_start "$top/build/wine"
+  echo "== windows: tests under Wine (display $DISPLAY)"
+  ctest --preset windows -j 2 ${VANTORU_CTEST_ARGS:-} || failed=1
+  vantoru_env_stop
+  trap - EXIT
+else
+  tail -n 60 build-windows.log; failed=1
+fi
+
+if [ "$failed" -ne 0 ]; then echo "== FAILED"; exit 1; fi
+echo "== all tests passed"

@@ -1,0 +1,76 @@
+// Process entry and instance control.
+#include <windows.h>
+#include <objbase.h>
+#include <ole2.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "app/Main.h"
+#include "app/Settings.h"
+#include "app/Thread.h"
+#include "app/Translate.h"
+#include "app/TranslateWin.h"
+#include "ui/Handles.h"
+
+namespace {
+
+constexpr const wchar_t* kMutexName = L"VantoruMutex";
+
+std::wstring FirstArgument() {
+  int argc = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  std::wstring first = (argv && argc > 1) ? argv[1] : L"";
+  if (argv) LocalFree(argv);
+  return first;
+}
+
+}  // namespace
+
+int VantoruMain(const std::wstring& firstArg) {
+  HWND running = FindWindowW(L"TFrmVantoru", nullptr);
+  if (firstArg == L"/uninst") {
+    if (running) {
+      // A running recording makes the instance answer with a message box; do not wait on it.
+      DWORD_PTR result = 0;
+      SendMessageTimeoutW(running, WM_USER, 2, 0, SMTO_NORMAL, 1000, &result);
+      for (int i = 0; i < 10 && IsWindow(running); ++i) Sleep(100);
+    }
+    return 0;
+  }
+  if (HANDLE other = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, kMutexName)) {
+    CloseHandle(other);
+    if (firstArg != L"/start" && running) {
+      DWORD_PTR result = 0;
+      SendMessageTimeoutW(running, WM_USER, 1, 0, SMTO_ABORTIFHUNG, 10000, &result);
+    }
+    return 0;
+  }
+  // Held until the process ends.
+  CreateMutexW(nullptr, TRUE, kMutexName);
+
+  if (!SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2)) {
+    // The manifest normally did it already; older systems keep what they have.
+  }
+  OleInitialize(nullptr);
+  InitMainThread();
+  LoadTranslateTable();
+  SetCurrentLanguage(GetSystemLanguage().substr(0, 2));
+  {
+    TFrmVantoru form(firstArg);
+    if (firstArg != L"/start") {
+      ShowWindow(form.Handle(), SW_SHOW);
+      UpdateWindow(form.Handle());
+    }
+    RunMessageLoop();
+  }
+  ShutdownMainThread();
+  SetCurrentLanguage(L"");
+  OleUninitialize();
+  return 0;
+}
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  VantoruMain(FirstArgument());
+  return 0;
+}

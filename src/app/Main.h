@@ -1,0 +1,179 @@
+// TFrmVantoru: the main window. It carries the controller, the output routing and the
+// settings load; the other windows and components it owns plug in here.
+#pragma once
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Types.h"
+#include "ui/Bitmap.h"
+#include "ui/Menu.h"
+#include "ui/Window.h"
+
+class TCapture;
+class TTrayIcon;
+
+class TFrmVantoru : public TWindow {
+ public:
+  // `firstArg` is the program's first command-line argument.
+  explicit TFrmVantoru(const std::wstring& firstArg);
+  ~TFrmVantoru() override;
+
+  // Capture controller
+  void Start();
+  bool IsRecording() const;
+  void RecordStop();
+
+  // Recording (MainRecord.cpp)
+  void RecordStart();
+  void TmrRecTimer();
+
+  // Settings write-through
+  void SaveConfig(const std::wstring& name, int value);
+  void SaveConfig(const std::wstring& name, bool value);
+  void SaveConfig(const std::wstring& name, const std::wstring& value);
+
+  // Output routing and naming
+  std::wstring NewFilename(const std::wstring& ext);
+  int LastSequenceNumber();
+  const std::wstring& SavePath() const { return FSavePath; }
+
+  int CaptureMode() const;  // index of ChkArea
+  int SaveTo() const;       // index of ChkSaveTo
+  void SetCaptureMode(int mode);  // selects without running the change handler
+  TStatus Status() const { return FStatus; }
+
+  TPopupMenu& Menu() { return FMenu; }
+  bool MenuChecked(const std::wstring& item);
+  TCapture& CaptureEngine() { return *FCapture; }
+  void OpenProductPage();
+  void ShowCard(int card);
+  bool CanClose() const { return FCanClose; }
+  void Quit();  // sets FCanClose and closes
+
+ protected:
+  LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
+  void DpiChanged() override;
+
+ private:
+  // creation
+  void CreateComponents();
+  void CreateMenu();
+  void FormCreate();
+  void LoadConfig();
+  void ApplyFonts();
+
+  // controller
+  void CaptureStart();
+  void Capture(std::unique_ptr<TBitmap>& bitmap, TRect& rect);
+  void CaptureColor();
+  void ChkAreaChange();
+  void TmrColorTimer();
+  void PlayCaptureSound();
+  int SoundSetting();
+
+  // output list
+  void ChkSaveToChange();
+  void SetSaveToWidth(int designWidth);
+  int Quality(const std::wstring& list);
+
+  // ---- Plug points. Each group lives in its own file, beside the unit it drives. ----
+  // MainRouting.cpp: output routing, file naming, the save folder
+  void Deliver(std::unique_ptr<TBitmap>& bitmap, const TRect& rect, int output);
+  void BtnOpenDirClick();
+  bool SelectFolder(std::wstring& path);
+  // MainOcr.cpp: text recognition; RecognizeText returns whether it took the picture over
+  void LoadOcrLanguages(class TConfig& cfg);
+  bool RecognizeText(std::unique_ptr<TBitmap> bitmap);
+  // MainUpload.cpp: upload and floating windows
+  void CaptureUpload(TBitmap& bitmap);
+  // MainRegion.cpp: the hotkey window, size dialog and region frame
+  void CreateOwnedWindows();
+  void DestroyOwnedWindows();
+  void N1Click();
+  TRect RegionRect();
+  void ShowRegionFrame();
+  void CloseRegionFrame();
+  // MainDrag.cpp: drag overlay and window picker
+  bool CaptureDrag(std::unique_ptr<TBitmap>& bitmap, TRect& rect);  // false: cancelled
+  void OpenPicker();
+  void ClosePicker();
+  // MainWeb.cpp: web page window and whole-page capture
+  void OpenWebWindow();
+  void CloseWebWindow();
+  void CaptureWebPage(TBitmap& bitmap);
+  // MainLanguage.cpp: the language switch
+  void ChkLangClick(const std::wstring& name);
+  // MainService.cpp: the start-up call
+  void StartServiceCall();
+
+  void CloseModeWindows();
+  void OpenModeWindow(int mode);
+
+  // messages
+  LRESULT WMCopyData(const COPYDATASTRUCT* cds);
+  void WMUser(WPARAM wp);
+  bool CloseQuery();
+  void OnCommand(int id, int code, HWND ctl);
+  void OnContextMenu(HWND from, int x, int y);
+  void Paint(HDC dc);
+  LRESULT DrawItem(const DRAWITEMSTRUCT* dis);
+  void MeasureItem(MEASUREITEMSTRUCT* mis);
+  HBRUSH CtlColor(HDC dc, HWND ctl);
+
+  // menu handlers
+  void CheckGroupItem(const std::wstring& prefix, const std::wstring& name);
+  void ToggleItem(const std::wstring& name, const wchar_t* setting);
+  void ChkRegStartClick();
+  void N4Click();
+  void N10Click();
+
+  // helpers
+  int ComboIndex(const std::wstring& name) const;
+  void SetComboIndex(const std::wstring& name, int index);
+  std::wstring ComboText(const std::wstring& name) const;
+  int ComboCount(const std::wstring& name) const;
+  void SetChildVisible(const std::wstring& name, bool visible);
+  void SetChildText(const std::wstring& name, const std::wstring& text);
+  std::wstring ChildText(const std::wstring& name) const;
+  RECT DesignRect(int x, int y, int w, int h) const;
+
+  std::wstring FFirstArg;
+  bool FCanClose = false;
+  TStatus FStatus = stIdle;
+  std::wstring FSavePath;
+  std::wstring FLanguage;
+  int FCard = 0;
+  COLORREF FColor = RGB(255, 255, 255);
+
+  std::unique_ptr<TCapture> FCapture;
+  std::unique_ptr<TTrayIcon> FTrayIcon;
+  TPopupMenu FMenu;
+  TPopupMenu FPick;
+
+  // ---- Members of the plugged-in parts, one group per file above. ----
+  // MainRouting.cpp
+  // MainRecord.cpp
+  // MainOcr.cpp
+  // MainUpload.cpp
+  // MainRegion.cpp
+  // MainDrag.cpp
+  // MainWeb.cpp
+  // MainService.cpp
+
+  HFONT FFont = nullptr;
+  HFONT FFontBold = nullptr;
+  HFONT FFontMono = nullptr;
+  HBRUSH FWhiteBrush = nullptr;
+  HBRUSH FRedBrush = nullptr;
+  HICON FIcon = nullptr;
+  UINT FTaskbarCreated = 0;
+};
+
+// The main window while it exists.
+extern TFrmVantoru* FrmVantoru;
+
+// Program entry: returns the process exit code.
+int VantoruMain(const std::wstring& firstArg);

@@ -1,0 +1,7 @@
+#include "app/Settings.h"
+
+#include "app/Translate.h"
+
+std::wstring AcceptedLanguage(std::wstring_view lang) {
+  return IsInterfaceLanguage(lang) ? std::wstring(lang) : std::wstring(L"en");
+}

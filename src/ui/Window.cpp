@@ -1,0 +1,240 @@
+#include "ui/Window.h"
+
+#include <cmath>
+#include <set>
+
+#include "app/Errors.h"
+#include "ui/MsgBox.h"
+
+namespace {
+std::set<HWND>& DialogWindows() {
+  static std::set<HWND> set;
+  return set;
+}
+}  // namespace
+
+int ScaleForDpi(int n, UINT dpi) {
+  // Banker's rounding of n * dpi / 96, in integers so no float error can tip a half.
+  const long long num = static_cast<long long>(n) * dpi;
+  long long q = num / 96, r = num % 96;
+  if (r < 0) { r += 96; --q; }
+  if (r * 2 > 96 || (r * 2 == 96 && (q & 1))) ++q;
+  return static_cast<int>(q);
+}
+
+HINSTANCE TWindow::Instance() { return GetModuleHandleW(nullptr); }
+
+TWindow::~TWindow() {
+  if (FHandle && IsWindow(FHandle)) {
+    SetWindowLongPtrW(FHandle, GWLP_USERDATA, 0);
+    DestroyWindow(FHandle);
+  }
+  DialogWindows().erase(FHandle);
+}
+
+void TWindow::CreateWnd(const TClassInfo& cls, const wchar_t* title, DWORD style, DWORD exStyle, HWND owner,
+                        int x, int y, int w, int h) {
+  WNDCLASSEXW wc{};
+  if (!GetClassInfoExW(Instance(), cls.Name, &wc)) {
+    wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.style = cls.Style;
+    wc.lpfnWndProc = &TWindow::StaticProc;
+    wc.hInstance = Instance();
+    wc.hIcon = cls.Icon;
+    wc.hCursor = cls.Cursor ? cls.Cursor : LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = cls.Background;
+    wc.lpszClassName = cls.Name;
+    if (!RegisterClassExW(&wc)) throw EError(L"RegisterClass failed: " + std::wstring(cls.Name));
+  }
+  FHandle = CreateWindowExW(exStyle, cls.Name, title, style, x, y, w, h, owner, nullptr, Instance(), this);
+  if (!FHandle) throw EError(L"CreateWindow failed: " + std::wstring(cls.Name));
+}
+
+LRESULT CALLBACK TWindow::StaticProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
+  TWindow* self;
+  if (msg == WM_NCCREATE) {
+    self = static_cast<TWindow*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    SetWindowLongPtrW(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->FHandle = wnd;
+  } else {
+    self = reinterpret_cast<TWindow*>(GetWindowLongPtrW(wnd, GWLP_USERDATA));
+  }
+  if (!self) return DefWindowProcW(wnd, msg, wp, lp);
+  try {
+    if (msg == WM_DPICHANGED) {
+      const RECT* r = reinterpret_cast<const RECT*>(lp);
+      SetWindowPos(wnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      self->DpiChanged();
+      return 0;
+    }
+    const LRESULT res = self->WndProc(msg, wp, lp);
+    if (msg == WM_NCDESTROY) {
+      SetWindowLongPtrW(wnd, GWLP_USERDATA, 0);
+      DialogWindows().erase(wnd);
+      self->FHandle = nullptr;
+    }
+    return res;
+  } catch (const std::exception& e) {
+    ShowUnhandledError(ExceptionMessage(e));
+    return 0;
+  }
+}
+
+LRESULT TWindow::WndProc(UINT msg, WPARAM wp, LPARAM lp) { return DefaultProc(msg, wp, lp); }
+
+LRESULT TWindow::DefaultProc(UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcW(FHandle, msg, wp, lp); }
+
+void TWindow::Show() {
+  if (HandleAllocated()) ShowWindow(FHandle, SW_SHOW);
+}
+
+void TWindow::Hide() {
+  if (HandleAllocated()) ShowWindow(FHandle, SW_HIDE);
+}
+
+std::wstring TWindow::Caption() const {
+  if (!FHandle) return std::wstring();
+  const int n = GetWindowTextLengthW(FHandle);
+  std::wstring s(static_cast<size_t>(n) + 1, L'\0');
+  s.resize(static_cast<size_t>(GetWindowTextW(FHandle, s.data(), n + 1)));
+  return s;
+}
+
+void TWindow::SetCaption(const std::wstring& text) {
+  if (FHandle) SetWindowTextW(FHandle, text.c_str());
+}
+
+UINT TWindow::Dpi() const {
+  const UINT dpi = FHandle ? GetDpiForWindow(FHandle) : 0;
+  return dpi ? dpi : GetDpiForSystem();
+}
+
+int TWindow::ScaleValue(int n) const { return ScaleForDpi(n, Dpi()); }
+
+TChild* TWindow::FindChild(const std::wstring& name) {
+  for (auto& c : FChildren)
+    if (c.Name == name) return &c;
+  return nullptr;
+}
+
+HWND TWindow::Child(const std::wstring& name) {
+  TChild* c = FindChild(name);
+  return c ? c->Handle : nullptr;
+}
+
+HWND TWindow::AddChild(const std::wstring& name, TChildKind kind, const wchar_t* cls, const std::wstring& text,
+                       DWORD style, DWORD exStyle, int x, int y, int w, int h, int id, int card) {
+  HWND child = CreateWindowExW(exStyle, cls, text.c_str(), style | WS_CHILD, ScaleValue(x), ScaleValue(y),
+                               ScaleValue(w), ScaleValue(h), FHandle,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), nullptr);
+  if (!child) throw EError(L"CreateWindow failed: " + name);
+  TChild c;
+  c.Name = name;
+  c.Handle = child;
+  c.Kind = kind;
+  c.X = x; c.Y = y; c.W = w; c.H = h;
+  c.Card = card;
+  FChildren.push_back(c);
+  return child;
+}
+
+void TWindow::Relayout() {
+  for (const auto& c : FChildren)
+    SetWindowPos(c.Handle, nullptr, ScaleValue(c.X), ScaleValue(c.Y), ScaleValue(c.W), ScaleValue(c.H),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TWindow::MoveChild(const std::wstring& name, int x, int y, int w, int h) {
+  if (TChild* c = FindChild(name)) {
+    c->X = x; c->Y = y; c->W = w; c->H = h;
+    SetWindowPos(c->Handle, nullptr, ScaleValue(x), ScaleValue(y), ScaleValue(w), ScaleValue(h),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+HFONT TWindow::MakeFont(const wchar_t* face, int pixelHeight, int weight, bool underline) const {
+  LOGFONTW lf{};
+  lf.lfHeight = -ScaleValue(pixelHeight);
+  lf.lfWeight = weight;
+  lf.lfUnderline = underline ? TRUE : FALSE;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lf.lfQuality = CLEARTYPE_QUALITY;
+  wcsncpy(lf.lfFaceName, face, LF_FACESIZE - 1);
+  return CreateFontIndirectW(&lf);
+}
+
+void TWindow::SetDialogNavigation(bool on) {
+  if (on) DialogWindows().insert(FHandle);
+  else DialogWindows().erase(FHandle);
+}
+
+bool TWindow::IsDialogWindow(HWND wnd) { return DialogWindows().count(wnd) != 0; }
+
+void TWindow::SetClientSize(int w, int h) {
+  const UINT dpi = Dpi();
+  RECT r{0, 0, ScaleForDpi(w, dpi), ScaleForDpi(h, dpi)};
+  const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(FHandle, GWL_STYLE));
+  const DWORD ex = static_cast<DWORD>(GetWindowLongPtrW(FHandle, GWL_EXSTYLE));
+  AdjustWindowRectExForDpi(&r, style, FALSE, ex, dpi);
+  SetWindowPos(FHandle, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int TWindow::ShowModal() {
+  HWND owner = GetWindow(FHandle, GW_OWNER);
+  const bool disable = owner && IsWindowEnabled(owner);
+  if (disable) EnableWindow(owner, FALSE);
+  FModalResult = 0;
+  FInModal = true;
+  ShowWindow(FHandle, SW_SHOW);
+  SetForegroundWindow(FHandle);
+  MSG msg;
+  while (FModalResult == 0 && IsWindow(FHandle) && IsWindowVisible(FHandle)) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (got < 0) break;
+    HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+    if (root && IsDialogWindow(root) && IsDialogMessageW(root, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  FInModal = false;
+  if (disable && IsWindow(owner)) EnableWindow(owner, TRUE);
+  if (IsWindow(FHandle)) ShowWindow(FHandle, SW_HIDE);
+  return FModalResult ? FModalResult : IDCANCEL;
+}
+
+int RunMessageLoop() {
+  MSG msg;
+  for (;;) {
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) return static_cast<int>(msg.wParam);
+    if (got < 0) return 1;
+    HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (root && TWindow::IsDialogWindow(root) && IsDialogMessageW(root, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+void ProcessMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (root && TWindow::IsDialogWindow(root) && IsDialogMessageW(root, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+void ShowUnhandledError(const std::wstring& message) {
+  ShowMessage(message, MB_ICONERROR, /*translate=*/false);
+}
