@@ -6,7 +6,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 "$top/scripts/setup.sh"
-cmake --preset windows -DVANTORU_TESTS=OFF >build-run.log 2>&1
+cmake --preset windows -DVANTORU_TESTS=ON >build-run.log 2>&1
 cmake --build --preset windows --target vantoru vantoructl -j "$(nproc)" >>build-run.log 2>&1 || { tail -n 40 build-run.log; exit 1; }
 
 . "$top/scripts/winenv.sh"

@@ -8,7 +8,7 @@ top=$(cd "$here/.." && pwd)
 packages=(
   # cross build
   g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev
-  cmake ninja-build nasm dpkg-dev
+  cmake ninja-build nasm dpkg-dev ccache
   # headers shared with the cross build, independent decoders
   googletest nlohmann-json3-dev libstb-dev
   # host build

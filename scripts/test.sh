@@ -13,7 +13,7 @@ echo "== translation table"
 python3 scripts/check-translate.py res/translate.txt || failed=1
 
 echo "== host: configure and build"
-if cmake --preset host >build-host.log 2>&1 && cmake --build --preset host -j "$jobs" >>build-host.log 2>&1; then
+if cmake --preset host -DVANTORU_TESTS=ON >build-host.log 2>&1 && cmake --build --preset host -j "$jobs" >>build-host.log 2>&1; then
   echo "== host: tests"
   ctest --preset host -j "$jobs" || failed=1
 else
@@ -21,7 +21,7 @@ else
 fi
 
 echo "== windows: configure and build"
-if cmake --preset windows >build-windows.log 2>&1 && cmake --build --preset windows -j "$jobs" >>build-windows.log 2>&1; then
+if cmake --preset windows -DVANTORU_TESTS=ON >build-windows.log 2>&1 && cmake --build --preset windows -j "$jobs" >>build-windows.log 2>&1; then
   . "$top/scripts/winenv.sh"
   trap vantoru_env_stop EXIT
   vantoru_env_start "$top/build/wine"

@@ -762,6 +762,7 @@ LRESULT TFrmVantoru::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DESTROY:
       KillTimer(FHandle, kTmrColor);
       KillTimer(FHandle, kTmrRec);
+      FloatDelete(nullptr);
       DestroyOwnedWindows();
       FTrayIcon.reset();
       FCapture.reset();

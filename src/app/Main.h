@@ -89,6 +89,12 @@ class TFrmVantoru : public TWindow {
   bool RecognizeText(std::unique_ptr<TBitmap> bitmap);
   // MainUpload.cpp: upload and floating windows
   void CaptureUpload(TBitmap& bitmap);
+ public:
+  void ShowFloating(const TBitmap& bitmap, const TRect& rect);
+  void FloatDelete(class TFrmFloating* form);  // nullptr: every floating window
+  // MainRegion.cpp: the region frame's recording label ("[REC] 00:00:00", bold yellow while recording)
+  void SetRegionRecordingLabel(const std::wstring& text, bool recording);
+ private:
   // MainRegion.cpp: the hotkey window, size dialog and region frame
   void CreateOwnedWindows();
   void DestroyOwnedWindows();

@@ -7,3 +7,7 @@ void TFrmVantoru::N1Click() {}
 TRect TFrmVantoru::RegionRect() { return TRect{}; }
 void TFrmVantoru::ShowRegionFrame() {}
 void TFrmVantoru::CloseRegionFrame() {}
+void TFrmVantoru::SetRegionRecordingLabel(const std::wstring& text, bool recording) {
+  (void)text;
+  (void)recording;
+}

@@ -8,9 +8,9 @@
 #include "outputs/Clipboard.h"
 
 void TFrmVantoru::Deliver(std::unique_ptr<TBitmap>& bitmap, const TRect& rect, int output) {
-  (void)rect;
   switch (output) {
     case toClipboard: CopyBitmapToClipboard(*bitmap); break;
+    case toFloating: ShowFloating(*bitmap, rect); break;
     case toMP4:
     case toUpload: break;
     default: throw EError(L"This output is not available in this build.");
