@@ -26,6 +26,7 @@ TFrmVantoru* FrmVantoru = nullptr;
 namespace {
 
 constexpr UINT WM_TRAYICON = WM_APP + 20;
+constexpr UINT WM_SHOWTRAYICON = WM_APP + 21;
 constexpr UINT_PTR kTmrColor = 1;
 constexpr UINT_PTR kTmrRec = 2;
 
@@ -251,7 +252,10 @@ void TFrmVantoru::FormCreate() {
     FMenu.Popup(FHandle, p.x, p.y);
   };
   FTrayIcon->SetHint(Translate(Caption()) + L" " + FileVersionText(L"%d.%d.%d"));
-  FTrayIcon->SetVisible(true);
+  // Adding the icon waits on the shell's window in another process, and that wait would
+  // already answer other programs' messages: it is done by the message loop's first turn,
+  // so the whole creation is over before anything from outside is handled.
+  PostMessageW(FHandle, WM_SHOWTRAYICON, 0, 0);
 
   FCapture = std::make_unique<TCapture>();
   FStatus = stIdle;
@@ -781,6 +785,9 @@ LRESULT TFrmVantoru::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_TRAYICON:
       if (FTrayIcon) FTrayIcon->HandleCallback(lp);
+      return 0;
+    case WM_SHOWTRAYICON:
+      if (FTrayIcon) FTrayIcon->SetVisible(true);
       return 0;
     case WM_ERASEBKGND: return 1;
     case WM_PAINT: {

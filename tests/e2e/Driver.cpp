@@ -258,10 +258,12 @@ TVantoru TVantoru::Start(const std::wstring& args, const std::wstring& folder, c
       },
       std::chrono::seconds(20));
   EXPECT_NE(v.FWindow, nullptr) << "vantoru.exe did not create its main window";
-  // The start is over once the program waits for input in its message loop (or in a
-  // message box of the start). A sent message alone could be answered earlier, while the
-  // creation itself waits on another process (the notification area does that).
-  if (v.FWindow) WaitForInputIdle(v.FProcess.Handle(), 20000);
+  // The start is over once the program takes messages in its message loop (or in a message
+  // box of the start): the creation sequence itself never waits on another process.
+  if (v.FWindow) {
+    WaitForInputIdle(v.FProcess.Handle(), 20000);
+    SendMessageTimeoutW(v.FWindow, WM_NULL, 0, 0, SMTO_NORMAL, 20000, nullptr);
+  }
   return v;
 }
 
