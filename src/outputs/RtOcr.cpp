@@ -18,8 +18,8 @@ std::wstring SystemErrorText(HRESULT code) {
 }
 
 EWinRtError::EWinRtError(HRESULT code)
-    : EError(FormatW(L"Error $%08X: %ls", static_cast<unsigned>(code), SystemErrorText(code).c_str())),
-      FCode(code) {}
+    : EHResultError(FormatW(L"Error $%08X: %ls", static_cast<unsigned>(code), SystemErrorText(code).c_str()),
+                    code) {}
 
 namespace {
 std::wstring OleErrorText(HRESULT code) {
@@ -29,13 +29,12 @@ std::wstring OleErrorText(HRESULT code) {
 
 // What a completion handler gives back to the engine for an error.
 int32_t FailureCode(const std::exception& e) {
-  if (auto* w = dynamic_cast<const EWinRtError*>(&e)) return w->ErrorCode();
-  if (auto* o = dynamic_cast<const EOleSysError*>(&e)) return o->ErrorCode();
+  if (auto* h = dynamic_cast<const EHResultError*>(&e)) return h->ErrorCode();
   return E_FAIL;
 }
 }  // namespace
 
-EOleSysError::EOleSysError(HRESULT code) : EError(OleErrorText(code)), FCode(code) {}
+EOleSysError::EOleSysError(HRESULT code) : EHResultError(OleErrorText(code), code) {}
 
 // ---------------------------------------------------------------------------------------
 

@@ -6,32 +6,36 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "app/Errors.h"
 #include "outputs/RtOcrCore.h"
 #include "ui/Bitmap.h"
 
-// A runtime activation, or getting a bitmap's byte address, failed:
-// "Error $XXXXXXXX: <system text>".
-class EWinRtError : public EError {
+// An error that carries the failure code of a runtime or COM call.
+class EHResultError : public EError {
  public:
-  explicit EWinRtError(HRESULT code);
+  EHResultError(std::wstring message, HRESULT code) : EError(std::move(message)), FCode(code) {}
   HRESULT ErrorCode() const noexcept { return FCode; }
-  const wchar_t* ClassName() const noexcept override { return L"EWinRtError"; }
 
  private:
   HRESULT FCode;
 };
 
+// A runtime activation, or getting a bitmap's byte address, failed:
+// "Error $XXXXXXXX: <system text>".
+class EWinRtError : public EHResultError {
+ public:
+  explicit EWinRtError(HRESULT code);
+  const wchar_t* ClassName() const noexcept override { return L"EWinRtError"; }
+};
+
 // Any other runtime or COM call that returned a failure code; the message is the system's.
-class EOleSysError : public EError {
+class EOleSysError : public EHResultError {
  public:
   explicit EOleSysError(HRESULT code);
-  HRESULT ErrorCode() const noexcept { return FCode; }
   const wchar_t* ClassName() const noexcept override { return L"EOleSysError"; }
-
- private:
-  HRESULT FCode;
 };
 
 inline void OleCheck(HRESULT hr) {

@@ -424,20 +424,34 @@ class TOperation final : public IAsyncOperation_OcrResult, public IAsyncInfo, pu
   AsyncStatus FStatus = AsyncStarted;
 };
 
-class TSoftwareBitmap;
-
-// The locked buffer and its reference share the bitmap's bytes; the bitmap counts open locks.
-class TBufferReference final : public IClosable, public IMemoryBufferByteAccess, public TObject {
+// The locked buffer and its reference share the bitmap's bytes; the bitmap counts the open
+// ones, and each keeps the bitmap alive.
+class TLock : public TObject {
  public:
-  TBufferReference(std::vector<uint8_t>* bytes, std::atomic<int>* locks, IUnknown* owner)
+  TLock(std::vector<uint8_t>* bytes, std::atomic<int>* locks, IUnknown* owner)
       : FBytes(bytes), FLocks(locks), FOwner(owner) {
     ++*FLocks;
     FOwner->AddRef();
   }
-  ~TBufferReference() override {
-    if (!FClosed) --*FLocks;
+  ~TLock() override {
+    Unlock();
     FOwner->Release();
   }
+
+ protected:
+  void Unlock() {
+    if (!FClosed) --*FLocks;
+    FClosed = true;
+  }
+  std::vector<uint8_t>* FBytes;
+  std::atomic<int>* FLocks;
+  IUnknown* FOwner;
+  bool FClosed = false;
+};
+
+class TBufferReference final : public IClosable, public IMemoryBufferByteAccess, public TLock {
+ public:
+  using TLock::TLock;
   void* Find(REFIID iid) {
     if (iid == IID_IUnknown || iid == IID_IInspectable || iid == IID_IClosable) return static_cast<IClosable*>(this);
     if (iid == IID_IMemoryBufferByteAccess) return static_cast<IMemoryBufferByteAccess*>(this);
@@ -445,8 +459,7 @@ class TBufferReference final : public IClosable, public IMemoryBufferByteAccess,
   }
   FAKE_INSPECTABLE
   HRESULT STDMETHODCALLTYPE Close() override {
-    if (!FClosed) --*FLocks;
-    FClosed = true;
+    Unlock();
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetBuffer(BYTE** value, UINT32* capacity) override {
@@ -455,25 +468,11 @@ class TBufferReference final : public IClosable, public IMemoryBufferByteAccess,
     *capacity = static_cast<UINT32>(FBytes->size());
     return S_OK;
   }
-
- private:
-  std::vector<uint8_t>* FBytes;
-  std::atomic<int>* FLocks;
-  IUnknown* FOwner;
-  bool FClosed = false;
 };
 
-class TBitmapBuffer final : public IMemoryBuffer, public IClosable, public TObject {
+class TBitmapBuffer final : public IMemoryBuffer, public IClosable, public TLock {
  public:
-  TBitmapBuffer(std::vector<uint8_t>* bytes, std::atomic<int>* locks, IUnknown* owner)
-      : FBytes(bytes), FLocks(locks), FOwner(owner) {
-    ++*FLocks;
-    FOwner->AddRef();
-  }
-  ~TBitmapBuffer() override {
-    if (!FClosed) --*FLocks;
-    FOwner->Release();
-  }
+  using TLock::TLock;
   void* Find(REFIID iid) {
     if (iid == IID_IUnknown || iid == IID_IInspectable || iid == IID_IMemoryBuffer)
       return static_cast<IMemoryBuffer*>(this);
@@ -487,16 +486,9 @@ class TBitmapBuffer final : public IMemoryBuffer, public IClosable, public TObje
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Close() override {
-    if (!FClosed) --*FLocks;
-    FClosed = true;
+    Unlock();
     return S_OK;
   }
-
- private:
-  std::vector<uint8_t>* FBytes;
-  std::atomic<int>* FLocks;
-  IUnknown* FOwner;
-  bool FClosed = false;
 };
 
 class TSoftwareBitmap final : public ISoftwareBitmap, public TObject {

@@ -4,10 +4,9 @@
 // same runtime activation as the real engine on Windows.
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "app/Ids.h"
 #include "e2e/Driver.h"
+#include "e2e/FakeOcrRuntime.h"
 #include "e2e/Screen.h"
 
 using namespace e2e;
@@ -15,16 +14,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr const wchar_t* kClassKey = L"Software\\Microsoft\\WindowsRuntime\\ActivatableClassId\\";
-constexpr const wchar_t* kClasses[] = {L"Windows.Media.Ocr.OcrEngine", L"Windows.Graphics.Imaging.SoftwareBitmap"};
 constexpr int kTXT = 6, kClipboard = 7, kActiveWindow = 3;
 
-std::string Encode(UINT codePage, const std::wstring& s) {
-  const int n = WideCharToMultiByte(codePage, 0, s.data(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(codePage, 0, s.data(), static_cast<int>(s.size()), out.data(), n, nullptr, nullptr);
-  return out;
-}
+using fakeocr::Encode;
 
 std::string FileText(const std::wstring& path) {
   const std::vector<uint8_t> b = ReadFileBytes(path);
@@ -35,36 +27,18 @@ class Ocr : public TE2ETest {
  protected:
   void SetUp() override {
     TE2ETest::SetUp();
-    Unregister();
+    fakeocr::Unregister();
     const std::wstring dir = NewTempDir(L"ocr");
     FScript = dir + L"script.txt";
     FLog = dir + L"log.txt";
   }
   void TearDown() override {
     TE2ETest::TearDown();
-    Unregister();
+    fakeocr::Unregister();
   }
-  static void Unregister() {
-    for (const wchar_t* c : kClasses) RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kClassKey) + c).c_str());
-  }
-  void Register() {
-    const std::wstring dll = BuildDir() + L"FakeOcrRuntime.dll";
-    ASSERT_NE(GetFileAttributesW(dll.c_str()), INVALID_FILE_ATTRIBUTES);
-    for (const wchar_t* c : kClasses) {
-      HKEY key;
-      ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kClassKey) + c).c_str(), 0, nullptr, 0, KEY_WRITE,
-                                nullptr, &key, nullptr),
-                ERROR_SUCCESS);
-      RegSetValueExW(key, L"DllPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(dll.c_str()),
-                     static_cast<DWORD>((dll.size() + 1) * sizeof(wchar_t)));
-      RegCloseKey(key);
-    }
-  }
+  void Register() { ASSERT_TRUE(fakeocr::Register(BuildDir() + L"FakeOcrRuntime.dll")); }
   // What the stand-in engine offers and recognises (see FakeOcrRuntime.cpp).
-  void Script(const std::wstring& text) {
-    std::ofstream f(FScript.c_str(), std::ios::binary);
-    f << Encode(CP_UTF8, text + L"\nlog=" + FLog + L"\n");
-  }
+  void Script(const std::wstring& text) { fakeocr::WriteScript(FScript, text + L"\nlog=" + FLog); }
   TVantoru Start() { return TVantoru::Start(L"", L"", {L"VANTORU_FAKE_OCR=" + FScript}); }
   std::string Log() { return FileText(FLog); }
   std::wstring Txt(int n) { return FSaveDir + L"V-00" + std::to_wstring(n) + L".txt"; }

@@ -13,15 +13,13 @@
 #include "app/AutoStart.h"
 #include "app/Text.h"
 #include "app/Thread.h"
+#include "../e2e/FakeOcrRuntime.h"
 #include "OcrTestSupport.h"
 
 using namespace rtocr;
 using namespace ocrtest;
 
 namespace {
-
-constexpr const wchar_t* kClassKey = L"Software\\Microsoft\\WindowsRuntime\\ActivatableClassId\\";
-constexpr const wchar_t* kClasses[] = {L"Windows.Media.Ocr.OcrEngine", L"Windows.Graphics.Imaging.SoftwareBitmap"};
 
 std::string ReadText(const std::wstring& path) {
   std::ifstream f(path.c_str(), std::ios::binary);
@@ -33,16 +31,12 @@ std::vector<uint8_t> ReadBytes(const std::wstring& path) {
   return std::vector<uint8_t>(s.begin(), s.end());
 }
 
-void Unregister() {
-  for (const wchar_t* c : kClasses) RegDeleteTreeW(HKEY_LOCAL_MACHINE, (std::wstring(kClassKey) + c).c_str());
-}
-
 class WinRtOcr : public ::testing::Test {
  protected:
   void SetUp() override {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     InitMainThread();
-    Unregister();
+    fakeocr::Unregister();
     wchar_t tmp[MAX_PATH];
     GetTempPathW(MAX_PATH, tmp);
     FDir = JoinPath(tmp, FormatW(L"vantoru-winrt-ocr-%lu", GetCurrentProcessId()));
@@ -54,27 +48,14 @@ class WinRtOcr : public ::testing::Test {
     SetEnvironmentVariableW(L"VANTORU_FAKE_OCR", FScript.c_str());
   }
   void TearDown() override {
-    Unregister();
+    fakeocr::Unregister();
     SetEnvironmentVariableW(L"VANTORU_FAKE_OCR", nullptr);
     ShutdownMainThread();
     CoUninitialize();
   }
-  void Register() {
-    const std::wstring dll = ProgramDir() + L"FakeOcrRuntime.dll";
-    ASSERT_TRUE(FileExists(dll));
-    for (const wchar_t* c : kClasses) {
-      HKEY key;
-      ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kClassKey) + c).c_str(), 0, nullptr, 0, KEY_WRITE,
-                                nullptr, &key, nullptr),
-                ERROR_SUCCESS);
-      RegSetValueExW(key, L"DllPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(dll.c_str()),
-                     static_cast<DWORD>((dll.size() + 1) * sizeof(wchar_t)));
-      RegCloseKey(key);
-    }
-  }
+  void Register() { ASSERT_TRUE(fakeocr::Register(ProgramDir() + L"FakeOcrRuntime.dll")); }
   void Script(const std::wstring& text) {
-    std::ofstream f(FScript.c_str(), std::ios::binary);
-    f << WideToUtf8(text + L"\nlog=" + FLog + L"\ndump=" + FDump + L"\n");
+    fakeocr::WriteScript(FScript, text + L"\nlog=" + FLog + L"\ndump=" + FDump);
   }
   long LiveObjects() {
     HMODULE fake = GetModuleHandleW(L"FakeOcrRuntime.dll");
