@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/Types.h"
+#include "outputs/RtOcr.h"
 #include "ui/Bitmap.h"
 #include "ui/Menu.h"
 #include "ui/Window.h"
@@ -87,6 +88,7 @@ class TFrmVantoru : public TWindow {
   // MainOcr.cpp: text recognition; RecognizeText returns whether it took the picture over
   void LoadOcrLanguages(class TConfig& cfg);
   bool RecognizeText(std::unique_ptr<TBitmap> bitmap);
+  void BitmapToTXTFileCompleted(TRtOcr& sender, const rtocr::TResult& result, void* customData);
   // MainUpload.cpp: upload and floating windows
   void CaptureUpload(TBitmap& bitmap);
  public:
@@ -163,6 +165,8 @@ class TFrmVantoru : public TWindow {
   // MainRouting.cpp
   // MainRecord.cpp
   // MainOcr.cpp
+  std::unique_ptr<TRtOcr> FRtOcr;
+  rtocr::TLanguages FLanguages;  // the entries of ChkOCR_lang, read once at start
   // MainUpload.cpp
   // MainRegion.cpp
   // MainDrag.cpp

@@ -1,0 +1,123 @@
+#include "outputs/RtOcrCore.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "app/Text.h"
+
+using namespace rtocr;
+
+namespace {
+
+struct TRegionCase {
+  int W, H, L, T, R, B;
+  const wchar_t* Error;  // nullptr: accepted
+  TRegion Expected = {};
+};
+
+TEST(RtOcrRegion, ChecksInOrderAndAllZeroMeansTheWholePicture) {
+  const TRegionCase cases[] = {
+      {10, 8, 0, 0, 0, 0, nullptr, {0, 0, 10, 8}},
+      {10, 8, 0, 0, 10, 8, nullptr, {0, 0, 10, 8}},
+      {10, 8, 2, 3, 7, 5, nullptr, {2, 3, 7, 5}},
+      {10, 8, 5, 0, 0, 3, L"Incorrect Right value"},
+      {10, 8, 0, 0, 10, 9, L"Incorrect Bottom value"},
+      {10, 8, 0, 0, 3, 0, L"Incorrect Bottom value"},
+      {10, 8, 0, 0, 11, 8, L"Incorrect Right value"},
+      {10, 8, -1, -1, 3, 3, L"Incorrect Left value"},  // Left first, though Top is wrong too
+      {10, 8, 0, -1, 30, 3, L"Incorrect Top value"},
+      {0, 0, 0, 0, 0, 0, L"Incorrect Right value"},    // an empty picture
+      // An empty or inverted region passes here; the engine's bitmap creation refuses it.
+      {10, 8, 6, 2, 4, 5, nullptr, {6, 2, 4, 5}},
+  };
+  for (const TRegionCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.W << "x" << c.H << " " << c.L << "," << c.T << "," << c.R << "," << c.B);
+    if (c.Error) {
+      try {
+        CheckRegion(c.W, c.H, c.L, c.T, c.R, c.B);
+        ADD_FAILURE() << "accepted";
+      } catch (const ERtOcrError& e) {
+        EXPECT_EQ(e.Message(), c.Error);
+      }
+    } else {
+      const TRegion r = CheckRegion(c.W, c.H, c.L, c.T, c.R, c.B);
+      EXPECT_EQ(r.Left, c.Expected.Left);
+      EXPECT_EQ(r.Top, c.Expected.Top);
+      EXPECT_EQ(r.Right, c.Expected.Right);
+      EXPECT_EQ(r.Bottom, c.Expected.Bottom);
+    }
+  }
+}
+
+// A 5 x 4 picture whose rows carry 8 bytes of padding; pixel (x, y) is x, y, 100 + x, 200 + y.
+struct TPicture {
+  static constexpr int W = 5, H = 4, Stride = W * 4 + 8;
+  std::vector<uint8_t> Bytes = std::vector<uint8_t>(Stride * H, 0xEE);
+  TPicture() {
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) {
+        uint8_t* p = &Bytes[y * Stride + x * 4];
+        p[0] = uint8_t(x), p[1] = uint8_t(y), p[2] = uint8_t(100 + x), p[3] = uint8_t(200 + y);
+      }
+  }
+  TPixelView View(int bpp = 32) const {
+    TPixelView v;
+    v.Width = W, v.Height = H, v.BitsPerPixel = bpp, v.Pixels = Bytes.data(), v.Stride = Stride;
+    return v;
+  }
+};
+
+TEST(RtOcrRegion, CopiesTheRegionRowByRowWithoutGaps) {
+  TPicture pic;
+  std::vector<uint8_t> dest(3 * 2 * 4 + 4, 0x55);  // room for the region and a guard
+  CopyRegion(pic.View(), TRegion{1, 1, 4, 3}, dest.data(), 3 * 2 * 4);
+  std::vector<uint8_t> expected;
+  for (int y = 1; y < 3; ++y)
+    for (int x = 1; x < 4; ++x)
+      expected.insert(expected.end(), {uint8_t(x), uint8_t(y), uint8_t(100 + x), uint8_t(200 + y)});
+  expected.insert(expected.end(), 4, 0x55);
+  EXPECT_EQ(dest, expected);
+}
+
+TEST(RtOcrRegion, RefusesToWriteWhatTheBufferOrPictureCannotHold) {
+  TPicture pic;
+  std::vector<uint8_t> dest(TPicture::W * TPicture::H * 4, 0x55);
+  const std::vector<uint8_t> untouched = dest;
+  // A buffer one byte short, a picture that is not 32-bit, regions beyond the picture.
+  EXPECT_THROW(CopyRegion(pic.View(), TRegion{0, 0, 5, 4}, dest.data(), dest.size() - 1), ERtOcrError);
+  EXPECT_THROW(CopyRegion(pic.View(24), TRegion{0, 0, 3, 3}, dest.data(), dest.size()), ERtOcrError);
+  EXPECT_THROW(CopyRegion(pic.View(), TRegion{0, 0, 6, 4}, dest.data(), dest.size()), ERtOcrError);
+  EXPECT_THROW(CopyRegion(pic.View(), TRegion{3, 0, 2, 4}, dest.data(), dest.size()), ERtOcrError);
+  EXPECT_THROW(CopyRegion(pic.View(), TRegion{0, 0, 5, 4}, nullptr, dest.size()), ERtOcrError);
+  EXPECT_EQ(dest, untouched);
+}
+
+TEST(RtOcrLanguage, MatchesAllFourNamesExactly) {
+  std::vector<TEngineLanguage> engine = {
+      {{L"English (United States)", L"en-US", L"English (United States)", L"Latn"}, nullptr},
+      {{L"Korean", L"ko", L"한국어", L"Kore"}, nullptr},
+      {{L"Korean", L"ko", L"한국어", L"Kore"}, nullptr},
+  };
+  EXPECT_EQ(FindEngineLanguage(engine, engine[0].Names), 0);
+  EXPECT_EQ(FindEngineLanguage(engine, {L"Korean", L"ko", L"한국어", L"Kore"}), 1);  // the first of equals
+  const TLanguage oneOff[] = {
+      {L"korean", L"ko", L"한국어", L"Kore"},
+      {L"Korean", L"KO", L"한국어", L"Kore"},
+      {L"Korean", L"ko", L"한국", L"Kore"},
+      {L"Korean", L"ko", L"한국어", L"kore"},
+      {L"Korean", L"ko", L"한국어", L""},
+  };
+  for (const TLanguage& l : oneOff)
+    EXPECT_EQ(FindEngineLanguage(engine, l), -1)
+        << WideToUtf8(l.DisplayName + L"/" + l.LanguageTag + L"/" + l.NativeName + L"/" + l.Script);
+  EXPECT_EQ(FindEngineLanguage({}, engine[0].Names), -1);
+}
+
+TEST(RtOcrStatus, OnlyCompletedAndCanceledAreNotErrors) {
+  EXPECT_EQ(StatusOfAsync(1), stCompleted);
+  EXPECT_EQ(StatusOfAsync(2), stCanceled);
+  for (int s : {0, 3, 4, -1}) EXPECT_EQ(StatusOfAsync(s), stError) << s;
+}
+
+}  // namespace
