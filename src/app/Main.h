@@ -162,6 +162,11 @@ class TFrmVantoru : public TWindow {
   // ---- Members of the plugged-in parts, one group per file above. ----
   // MainRouting.cpp
   // MainRecord.cpp
+  struct TRecorderDeleter {
+    void operator()(class TRecorder* recorder) const;
+  };
+  std::unique_ptr<class TRecorder, TRecorderDeleter> FRecorder;
+  void EndRecording();
   // MainOcr.cpp
   // MainUpload.cpp
   // MainRegion.cpp
