@@ -152,7 +152,8 @@ void TRecorder::OnNewLine(const std::wstring& line) {
 }
 
 void TRecorder::AppendLog(const std::wstring& line) {
-  const std::wstring folder = FrmVantoru ? FrmVantoru->SavePath() : ProgramDir();
+  if (!FrmVantoru) return;  // the log lives in the main window's save folder
+  const std::wstring folder = FrmVantoru->SavePath();
   if (!DirectoryExists(folder)) SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
   const std::wstring path = JoinPath(folder, L"ffmpeg.log");
   TFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
