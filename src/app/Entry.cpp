@@ -11,7 +11,9 @@
 #include "app/Thread.h"
 #include "app/Translate.h"
 #include "app/TranslateWin.h"
+#include "record/ConsoleRunner.h"
 #include "ui/Handles.h"
+#include "ui/Window.h"
 
 namespace {
 
@@ -63,6 +65,11 @@ int VantoruMain(const std::wstring& firstArg) {
       UpdateWindow(form.Handle());
     }
     RunMessageLoop();
+  }
+  try {
+    ShutdownProcessTimers();  // every runner must have ended its run by now
+  } catch (const std::exception& e) {
+    ShowUnhandledError(ExceptionMessage(e));
   }
   ShutdownMainThread();
   SetCurrentLanguage(L"");

@@ -164,6 +164,11 @@ class TFrmVantoru : public TWindow {
   // ---- Members of the plugged-in parts, one group per file above. ----
   // MainRouting.cpp
   // MainRecord.cpp
+  struct TRecorderDeleter {
+    void operator()(class TRecorder* recorder) const;
+  };
+  std::unique_ptr<class TRecorder, TRecorderDeleter> FRecorder;
+  void EndRecording();
   // MainOcr.cpp
   std::unique_ptr<TRtOcr> FRtOcr;
   rtocr::TLanguages FLanguages;  // the entries of ChkOCR_lang, read once at start

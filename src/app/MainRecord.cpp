@@ -1,14 +1,68 @@
-// The main window's side of screen recording.
+// The main window's side of screen recording: starting and stopping the recorder and
+// showing its elapsed time.
 #include "app/Main.h"
 
 #include "app/AutoStart.h"
+#include "record/Recorder.h"
 
-bool TFrmVantoru::IsRecording() const { return false; }
+namespace {
+constexpr UINT_PTR kTmrRec = 2;  // the recording timer (WM_TIMER in Main.cpp)
+constexpr const wchar_t* kRegionIdle = L"[REC] 00:00:00";
+}  // namespace
+
+void TFrmVantoru::TRecorderDeleter::operator()(TRecorder* recorder) const { delete recorder; }
+
+bool TFrmVantoru::IsRecording() const { return FRecorder != nullptr; }
 
 void TFrmVantoru::RecordStart() {
-  if (!FileExists(ProgramDir() + L"ffmpeg.exe")) return;
+  TFuncOfRect rect = [this] { return RegionRect(); };
+  const std::wstring ffmpeg = ProgramDir() + L"ffmpeg.exe";
+  if (!FileExists(ffmpeg)) return;
+
+  FStatus = stBusy;
+  EnableWindow(Child(L"ChkArea"), FALSE);
+  ShowCard(2);
+  SetRegionRecordingLabel(kRegionIdle, true);
+  try {
+    FRecorder.reset(new TRecorder());
+    FRecorder->SetAudio(MenuChecked(L"ChkAudio"));
+    FRecorder->SetMouse(MenuChecked(L"ChkMouse"));
+    FRecorder->SetLogging(MenuChecked(L"ChkLog"));
+    FRecorder->SetFFMpeg(ffmpeg);
+    FRecorder->SetOutput(NewFilename(L"mp4"));
+    if (CaptureMode() == caRegion) FRecorder->Start(*FCapture, rect);
+    else FRecorder->Start();
+  } catch (...) {
+    // A recording that could not start must not leave the controller busy for good.
+    EndRecording();
+    throw;
+  }
+  SetTimer(FHandle, kTmrRec, 100, nullptr);
+  FStatus = stRunning;
 }
 
-void TFrmVantoru::RecordStop() {}
+void TFrmVantoru::RecordStop() {
+  if (FRecorder) FRecorder->Stop();
+}
 
-void TFrmVantoru::TmrRecTimer() {}
+void TFrmVantoru::TmrRecTimer() {
+  if (FRecorder && FRecorder->IsRunning()) {
+    const std::wstring time = FRecorder->RecTime().substr(0, 8);
+    if (ChildText(L"LvlRecTime") != time) {
+      SetChildText(L"LvlRecTime", time);
+      SetRegionRecordingLabel(L"[REC] " + time, true);
+    }
+    return;
+  }
+  EndRecording();
+}
+
+void TFrmVantoru::EndRecording() {
+  KillTimer(FHandle, kTmrRec);
+  FRecorder.reset();
+  EnableWindow(Child(L"ChkArea"), TRUE);
+  ShowCard(0);
+  SetChildText(L"LvlRecTime", L"00:00:00");
+  SetRegionRecordingLabel(kRegionIdle, false);
+  FStatus = stIdle;
+}

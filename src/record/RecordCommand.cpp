@@ -1,0 +1,61 @@
+#include "record/RecordCommand.h"
+
+#include "app/Strings.h"
+#include "app/Text.h"
+
+namespace {
+const wchar_t* const kTimeLimits[5] = {L"", L"-t 1800", L"-t 3600", L"-t 7200", L"-t 14400"};
+}  // namespace
+
+std::wstring RecordArguments(const TRecordParams& p) {
+  std::wstring input;
+  if (p.Region) {
+    input = L"-i title=\"Virtual_Screen\" -draw_mouse 0";
+  } else {
+    input = FormatW(L"-offset_x %d -offset_y %d -video_size %dx%d -i desktop", p.Monitor.Left, p.Monitor.Top,
+                    p.Monitor.Width(), p.Monitor.Height());
+    if (!p.Mouse) input += L" -draw_mouse 0";
+  }
+  const std::wstring videoF = L"-f gdigrab " + input + L" -framerate 30";
+  const std::wstring videoC = L"-c:v libx264 -preset ultrafast -r 30 -tune zerolatency -crf 25 -pix_fmt yuv420p";
+  std::wstring audioF, audioC;
+  if (!p.Driver.empty()) {
+    audioF = L"-f dshow -i audio=\"" + p.Driver + L"\"";
+    audioC = L"-c:a aac -ac 2 -b:a 128k";
+  }
+  // Missing pieces leave their surrounding spaces behind: the encoder does not mind.
+  return L"-rtbufsize 150M " + audioF + L" " + videoF + L" " + audioC + L" " + videoC + L" " + p.TimeLimit +
+         L" -vf \"scale=trunc(iw/2)*2:trunc(ih/2)*2\" -y \"" + p.Output + L"\"";
+}
+
+std::wstring RecordCommandLine(const TRecordParams& p) { return L"\"" + p.FFMpeg + L"\" " + RecordArguments(p); }
+
+std::wstring DeviceListCommandLine(const std::wstring& ffmpeg) {
+  return L"\"" + ffmpeg + L"\" -list_devices true -f dshow -i dummy";
+}
+
+std::wstring TimeLimitPiece(const bool checked[5]) {
+  std::wstring piece;
+  for (int i = 0; i < 5; ++i)
+    if (checked[i]) piece = kTimeLimits[i];
+  return piece;
+}
+
+int MirrorSide(int n) {
+  // n / 2 with its half going to the even neighbour, in integers.
+  int q = n / 2;        // truncates toward zero
+  const int r = n % 2;  // -1, 0 or 1
+  if (r == 1 && (q & 1)) ++q;
+  if (r == -1 && (q & 1)) --q;
+  return 2 * q;
+}
+
+std::wstring AudioDeviceFromListing(std::wstring_view listing) {
+  const std::wstring_view marker = listing.find(L"DirectShow audio devices") != std::wstring_view::npos
+                                       ? L"DirectShow audio devices"
+                                       : L"(audio)";
+  const std::wstring audio = TextBetween(listing, marker, L"");
+  return TextBetween(audio, L"Alternative name \"", L"\"");
+}
+
+std::wstring RecTimeFromLine(std::wstring_view line) { return TextBetween(line, L"time=", L" "); }
