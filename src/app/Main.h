@@ -164,6 +164,10 @@ class TFrmVantoru : public TWindow {
   // MainRecord.cpp
   // MainOcr.cpp
   // MainUpload.cpp
+  struct TFloatingDeleter {
+    void operator()(class TFrmFloating* form) const;
+  };
+  std::vector<std::unique_ptr<class TFrmFloating, TFloatingDeleter>> FloatList;  // in creation order
   // MainRegion.cpp
   // MainDrag.cpp
   // MainWeb.cpp
