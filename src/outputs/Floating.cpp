@@ -69,7 +69,9 @@ bool TFrmFloating::EnableFrameShadow() {
 }
 
 void TFrmFloating::ImageMouseMove() {
-  // The system's move loop follows the mouse while the left button is held.
+  // The system's move loop follows the mouse while the left button is held. Not every
+  // system ends that loop at once when the button is up, so it only starts while it is down.
+  if (!(GetKeyState(VK_LBUTTON) & 0x8000)) return;
   ReleaseCapture();
   SendMessageW(FHandle, WM_SYSCOMMAND, 0xF012, 0);
 }
