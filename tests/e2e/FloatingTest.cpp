@@ -32,6 +32,7 @@ class Floating : public TE2ETest {
 
   // Captures the pattern window as the active window; returns the new floating window.
   HWND Pin(TVantoru& v, const TPatternWindow& pattern) {
+    SetCursorPos(1200, 700);  // out of the way
     SetForegroundWindow(pattern.Handle());
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == pattern.Handle(); }, 3s));
     const auto before = Floatings(v);
@@ -81,7 +82,6 @@ void Key(WORD vk) {
 TEST_F(Floating, CoversTheCapturedRectangleWithThePicture) {
   auto pattern = std::make_unique<TPatternWindow>(100, 200, 400, 300);
   auto v = TVantoru::Start();
-  SetCursorPos(1200, 700);
   HWND f = Pin(v, *pattern);
   ASSERT_NE(f, nullptr);
   EXPECT_TRUE(SameRect(WindowRect(f), RECT{100, 200, 500, 500}));
@@ -112,7 +112,6 @@ TEST_F(Floating, CoversTheCapturedRectangleWithThePicture) {
 TEST_F(Floating, SeveralWindowsAndTheirMenuCommands) {
   TPatternWindow a(40, 60, 200, 150), b(300, 100, 180, 120), c(600, 300, 250, 200);
   auto v = TVantoru::Start();
-  SetCursorPos(1200, 700);
   HWND fa = Pin(v, a), fb = Pin(v, b), fc = Pin(v, c);
   ASSERT_TRUE(fa && fb && fc);
   EXPECT_EQ(Floatings(v).size(), 3u);
@@ -141,7 +140,6 @@ TEST_F(Floating, SeveralWindowsAndTheirMenuCommands) {
 TEST_F(Floating, DraggingMovesItAndTheRightButtonOpensItsMenu) {
   auto pattern = std::make_unique<TPatternWindow>(200, 150, 300, 200);
   auto v = TVantoru::Start();
-  SetCursorPos(1200, 700);
   HWND f = Pin(v, *pattern);
   ASSERT_NE(f, nullptr);
   pattern.reset();  // the mouse is for the floating window alone
@@ -239,7 +237,6 @@ TEST_F(Floating, SaveDialogWritesTheChosenTypeAndCancelWritesNothing) {
   SetDword(kSettingsKey, L"jpeg_quality", 3);  // the list shows 70
   TPatternWindow pattern(100, 100, 160, 120);
   auto v = TVantoru::Start();
-  SetCursorPos(1200, 700);
   HWND f = Pin(v, pattern);
   ASSERT_NE(f, nullptr);
   const auto matchesPattern = [](const TPixels& px) {
