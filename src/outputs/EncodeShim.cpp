@@ -48,7 +48,7 @@ void WriteBytes(const std::wstring& path, const std::vector<uint8_t>& data) {
 
 }  // namespace
 
-std::vector<uint8_t> EncodePNG(const TPixelView& p) {
+std::vector<uint8_t> EncodePng(const TPixelView& p) {
   const int bpp = p.BytesPerPixel();
   std::vector<uint8_t> raw;
   raw.reserve(static_cast<size_t>(p.Height) * (p.Width * 3 + 1));
@@ -80,7 +80,7 @@ std::vector<uint8_t> EncodePNG(const TPixelView& p) {
   return out;
 }
 
-void SavePNG(const TBitmap& picture, const std::wstring& path) { WriteBytes(path, EncodePNG(picture.View())); }
+void SavePNG(const TBitmap& picture, const std::wstring& path) { WriteBytes(path, EncodePng(picture.View())); }
 
 void SaveBMP(const TBitmap& picture, const std::wstring& path) {
   const TPixelView p = picture.View();

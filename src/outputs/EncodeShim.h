@@ -12,7 +12,7 @@
 class TBitmap;
 
 // A PNG file in memory: truecolour RGB, 8 bits, Sub filter on every row, zlib level 7.
-std::vector<uint8_t> EncodePNG(const TPixelView& picture);
+std::vector<uint8_t> EncodePng(const TPixelView& picture);
 
 void SavePNG(const TBitmap& picture, const std::wstring& path);
 void SaveJPG(const TBitmap& picture, const std::wstring& path, uint8_t quality);

@@ -50,7 +50,7 @@ std::wstring AnsiToWide(const std::string& s) {
 void UploadImage(const TBitmap& picture, const TProgressProc& progress, std::wstring& link) {
   link.clear();
   const std::string boundary = NewBoundary();
-  const std::vector<uint8_t> body = UploadBody(boundary, EncodePNG(picture.View()));
+  const std::vector<uint8_t> body = UploadBody(boundary, EncodePng(picture.View()));
   const std::wstring headers = UploadHeaders(UploadHost(), boundary);
 
   // Declared in this order so they close as request, connection, internet.

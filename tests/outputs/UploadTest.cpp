@@ -44,11 +44,11 @@ TEST(UploadImage, ProgressBeforeEveryPieceUpToTheWholeBody) {
 
   // The part around the file has a fixed size: find a picture that makes the body an exact
   // multiple of 1,024 bytes.
-  const size_t around = total - EncodePNG(picture.View()).size();
+  const size_t around = total - EncodePng(picture.View()).size();
   bool found = false;
   for (unsigned n = 1; n < 20000 && !found; ++n) {
     Noise(picture, 8 + static_cast<int>(n % 97), 8 + static_cast<int>(n / 97 % 60), n);
-    found = (EncodePNG(picture.View()).size() + around) % 1024 == 0;
+    found = (EncodePng(picture.View()).size() + around) % 1024 == 0;
   }
   ASSERT_TRUE(found);
   calls.clear();
