@@ -173,6 +173,10 @@ class TFrmVantoru : public TWindow {
   std::unique_ptr<TRtOcr> FRtOcr;
   rtocr::TLanguages FLanguages;  // the entries of ChkOCR_lang, read once at start
   // MainUpload.cpp
+  struct TFloatingDeleter {
+    void operator()(class TFrmFloating* form) const;
+  };
+  std::vector<std::unique_ptr<class TFrmFloating, TFloatingDeleter>> FloatList;  // in creation order
   // MainRegion.cpp
   // MainDrag.cpp
   // MainWeb.cpp

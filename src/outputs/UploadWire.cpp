@@ -1,0 +1,85 @@
+#include "outputs/UploadWire.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/Errors.h"
+#include "app/Strings.h"
+#include "app/Text.h"
+
+std::string UploadBoundary(uint32_t first, uint32_t second) {
+  char digits[17];
+  std::snprintf(digits, sizeof(digits), "%.8X%.8X", static_cast<unsigned>(first), static_cast<unsigned>(second));
+  return std::string("-------VantoruBoundary") + digits;
+}
+
+std::wstring UploadHeaders(std::wstring_view host, std::string_view boundary) {
+  std::wstring head = L"Host: ";
+  head += host;
+  head += L":80\r\nContent-Type: multipart/form-data; boundary=";
+  head.append(boundary.begin(), boundary.end());  // ASCII
+  head += L"\r\n";
+  return head;
+}
+
+std::vector<uint8_t> UploadBody(std::string_view boundary, const std::vector<uint8_t>& png) {
+  std::string head = "--";
+  head += boundary;
+  head +=
+      "\r\nContent-Disposition: form-data; name=\"file\"; filename=\"vantoru.png\"\r\n"
+      "Content-Type: image/png\r\n\r\n";
+  std::string tail = "\r\n--";
+  tail += boundary;
+  tail += "--\r\n";
+  std::vector<uint8_t> body;
+  body.reserve(head.size() + png.size() + tail.size());
+  body.insert(body.end(), head.begin(), head.end());
+  body.insert(body.end(), png.begin(), png.end());
+  body.insert(body.end(), tail.begin(), tail.end());
+  return body;
+}
+
+bool SendInPieces(const std::vector<uint8_t>& body, const TProgressProc& progress, const TWriteProc& write) {
+  const auto total = static_cast<int32_t>(body.size());
+  size_t sent = 0;
+  for (;;) {
+    if (progress) progress(static_cast<int32_t>(sent), total);
+    const size_t piece = std::min(kUploadPiece, body.size() - sent);
+    const size_t written = write(body.data() + sent, piece);
+    sent += std::min(written, piece);
+    if (written < piece || written == 0) break;
+  }
+  return sent == body.size();
+}
+
+bool IsWebAddress(std::wstring_view link) {
+  const std::wstring lower = AsciiLower(link);
+  size_t hostStart;
+  if (lower.rfind(L"http://", 0) == 0) hostStart = 7;
+  else if (lower.rfind(L"https://", 0) == 0) hostStart = 8;
+  else return false;
+  if (hostStart >= link.size() || link[hostStart] == L'/' || link[hostStart] == L'?' || link[hostStart] == L'#')
+    return false;
+  // The shell hands the address to the browser on a command line: no blanks, control
+  // characters or quotes that could end it there.
+  for (wchar_t c : link)
+    if (c <= 0x20 || c == 0x7F || c == L'"') return false;
+  return true;
+}
+
+std::wstring UploadLink(std::wstring_view reply) {
+  if (reply.find(L"\"status\":\"success\"") == std::wstring_view::npos) return std::wstring();
+  std::wstring link;
+  try {
+    link = UnescapeJsonText(TextBetween(reply, L"url\":\"", L"\""));
+  } catch (const EConvertError&) {
+    return std::wstring();
+  }
+  return IsWebAddress(link) ? link : std::wstring();
+}
+
+int ProgressBarTop(int screenWidth, int screenHeight, const TRect* taskbar) {
+  int top = screenHeight - kProgressHeight;
+  if (taskbar && taskbar->Top > screenHeight / 2 && taskbar->Right >= screenWidth) top -= taskbar->Height();
+  return top;
+}
