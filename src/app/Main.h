@@ -165,6 +165,9 @@ class TFrmVantoru : public TWindow {
   // MainOcr.cpp
   // MainUpload.cpp
   // MainRegion.cpp
+  std::unique_ptr<class TFrmHotKey> FHotKey;
+  std::unique_ptr<class TFrmSize> FSize;
+  std::unique_ptr<class TFrmArea> FArea;
   // MainDrag.cpp
   // MainWeb.cpp
   // MainService.cpp
