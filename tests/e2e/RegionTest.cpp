@@ -402,4 +402,73 @@ TEST_F(RegionFrame, SizeDialogAppliesExactAndCustomSizesThatSurviveARestart) {
   EXPECT_EQ(Height(HoleOf(frame)), 480);
 }
 
+// The system's dots per inch for programs started from now on; the old value comes back.
+class TLogPixels {
+ public:
+  explicit TLogPixels(DWORD dpi) : FOld(GetDword(kKey, L"LogPixels")) { SetDword(kKey, L"LogPixels", dpi); }
+  ~TLogPixels() {
+    if (FOld) SetDword(kKey, L"LogPixels", *FOld);
+    else DeleteValue(kKey, L"LogPixels");
+  }
+
+ private:
+  static constexpr const wchar_t* kKey = L"Control Panel\\Desktop";
+  std::optional<DWORD> FOld;
+};
+
+TEST_F(RegionFrame, AtOneHundredFiftyPercentTheHeaderAndTheCloseImageScaleAndTheHoleStaysExact) {
+  TLogPixels dpi(144);
+  TPatternWindow pattern(300, 150, 700, 600);
+  auto v = TVantoru::Start();
+  HWND frame = WaitFrame(v);
+  ASSERT_NE(frame, nullptr);
+  HideMainWindow(v);
+  const int head = 38;  // 25 * 1.5 = 37.5, halves to even; the ring stays 6 pixels
+  EXPECT_EQ(Height(WindowRectOf(GetDlgItem(frame, areactl::PnlHead))), head);
+  const RECT hole = HoleOf(frame, head);
+  EXPECT_EQ(Width(hole), 480);
+  EXPECT_EQ(Height(hole), 360);
+  const TPixels shown = CaptureToClipboard(v);
+  ASSERT_EQ(shown.Width, 480);
+  ASSERT_EQ(shown.Height, 360);
+  EXPECT_EQ(Mismatches(shown, pattern, hole), 0);
+
+  // The close button shows the 24-pixel image of the program's own resource.
+  const RECT close = WindowRectOf(GetDlgItem(frame, areactl::BtnClose));
+  ASSERT_EQ(Width(close), 24);
+  ASSERT_EQ(Height(close), 24);
+  HMODULE exe = LoadLibraryExW(v.Exe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_NE(exe, nullptr);
+  HICON icon = static_cast<HICON>(LoadImageW(exe, L"CLOSE", IMAGE_ICON, 24, 24, 0));
+  ASSERT_NE(icon, nullptr);
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 24, -24, 1, 32, BI_RGB};
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, dib);
+  RECT all{0, 0, 24, 24};
+  HBRUSH back = CreateSolidBrush(RGB(64, 0, 0));
+  FillRect(mem, &all, back);
+  DrawIconEx(mem, 0, 0, icon, 24, 24, 0, nullptr, DI_NORMAL);
+  GdiFlush();
+  const auto* want = static_cast<const uint32_t*>(bits);
+  const TPixels got = ReadScreen(close.left, close.top, 24, 24);
+  int bad = 0, white = 0;
+  for (int i = 0; i < 24 * 24; ++i) {
+    if ((want[i] & 0xFFFFFF) != got.Data[static_cast<size_t>(i)]) ++bad;
+    if ((want[i] & 0xFFFFFF) == 0xFFFFFF) ++white;
+  }
+  EXPECT_EQ(bad, 0);
+  EXPECT_GT(white, 40);  // the cross is there to compare
+  SelectObject(mem, old);
+  DeleteObject(dib);
+  DeleteObject(back);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  DestroyIcon(icon);
+  FreeLibrary(exe);
+}
+
 }  // namespace
