@@ -262,6 +262,18 @@ TVantoru TVantoru::Start(const std::wstring& args, const std::wstring& folder, c
   // message box of the start). A sent message alone could be answered earlier, while the
   // creation itself waits on another process (the notification area does that).
   if (v.FWindow) WaitForInputIdle(v.FProcess.Handle(), 20000);
+  // Wine reports the program idle already while the creation waits on the notification
+  // area, before the rest of the start has run. The start is over once the main window
+  // shows, or once the program waits for the user in a box or dialog of the start.
+  if (v.FWindow && args.find(L"/start") == std::wstring::npos)
+    WaitFor(
+        [&] {
+          if (IsWindowVisible(v.FWindow) || !v.FProcess.Running()) return true;
+          for (HWND w : ProcessWindows(v.FProcess.Pid(), nullptr, true))
+            if (w != v.FWindow && (GetWindowLongW(w, GWL_STYLE) & WS_CAPTION) == WS_CAPTION) return true;
+          return false;
+        },
+        std::chrono::seconds(20));
   return v;
 }
 

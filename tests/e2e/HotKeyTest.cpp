@@ -44,12 +44,6 @@ class HotKey : public TE2ETest {
     TE2ETest::SetUp();
     SetDword(kSettingsKey, L"area", 6);  // colour picker: every capture adds one entry to the list
   }
-  // The start is over (the hotkey registered) once the main window shows.
-  static TVantoru Start() {
-    auto v = TVantoru::Start();
-    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(v.Window()); }));
-    return v;
-  }
   static int Captures(TVantoru& v) {
     return static_cast<int>(SendMessageW(v.Control(ctl::LstColor), LB_GETCOUNT, 0, 0));
   }
@@ -87,7 +81,7 @@ class HotKey : public TE2ETest {
 TEST_F(HotKey, PrintScreenTakesOneCapturePerPress) {
   SetDword(kSettingsKey, L"area", 0);
   SetDword(kSettingsKey, L"saveto", 7);
-  auto v = Start();
+  auto v = TVantoru::Start();
   EmptyTheClipboard();
   PressKeys({VK_SNAPSHOT});
   TPixels p;
@@ -121,7 +115,7 @@ TEST_F(HotKey, PrintScreenTakesOneCapturePerPress) {
 
 TEST_F(HotKey, AStoredCombinationIsRegisteredInsteadOfPrintScreen) {
   SetDword(kSettingsKey, L"hotkey", 0x6041);  // Ctrl+Shift+A
-  auto v = Start();
+  auto v = TVantoru::Start();
   PressKeys({VK_SNAPSHOT});
   Sleep(300);
   EXPECT_EQ(Captures(v), 0);
@@ -185,7 +179,7 @@ TEST_F(HotKey, HeldAtStartTheUserIsToldAndOkRetriesUntilAFreeKey) {
 }
 
 TEST_F(HotKey, CancelAfterAFailedOkRestoresTheStoredHotKey) {
-  auto v = Start();
+  auto v = TVantoru::Start();
   THeldHotKey other(MOD_CONTROL | MOD_ALT, VK_F5);
   ASSERT_TRUE(other.Held());
   auto menu = std::async(std::launch::async, [&] { v.MenuCommand(cmd::N1); });
@@ -235,7 +229,7 @@ TEST_F(HotKey, CancelThatCannotRegisterSaysCapturesWillNotWork) {
 
 TEST_F(HotKey, OkWithAStoredKeyTheListLacksBuildsNoShortcut) {
   SetDword(kSettingsKey, L"hotkey", 0x402D);  // Ctrl+Insert: not in the list
-  auto v = Start();
+  auto v = TVantoru::Start();
   EXPECT_FALSE(IsFree(MOD_CONTROL, VK_INSERT));  // still registered as stored
   auto menu = std::async(std::launch::async, [&] { v.MenuCommand(cmd::N1); });
   HWND dialog = Dialog(v);
@@ -261,7 +255,7 @@ TEST_F(HotKey, OnlyItsOwnIdentifierCapturesAndTheAtomGoesAtExit) {
   // A program that was killed earlier leaves its atom behind: clear it first.
   for (int i = 0; i < 100 && GlobalFindAtomW(L"VantoruHotKey"); ++i) GlobalDeleteAtom(GlobalFindAtomW(L"VantoruHotKey"));
   ASSERT_EQ(GlobalFindAtomW(L"VantoruHotKey"), 0);
-  auto v = Start();
+  auto v = TVantoru::Start();
   HWND window = Dialog(v, false);
   ASSERT_NE(window, nullptr);
   const ATOM id = GlobalFindAtomW(L"VantoruHotKey");

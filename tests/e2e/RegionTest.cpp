@@ -20,8 +20,6 @@ constexpr int kHead = 25;  // the header at 96 dots per inch
 constexpr int kRing = 6;
 
 HWND WaitFrame(TVantoru& v) {
-  // The frame opens during the start; the start is over once the main window shows.
-  WaitFor([&] { return IsWindowVisible(v.Window()); });
   HWND frame = nullptr;
   WaitFor([&] {
     auto w = ProcessWindows(v.Process().Pid(), L"TFrmArea", true);
