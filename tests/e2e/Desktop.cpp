@@ -49,11 +49,20 @@ void ClickAt(int x, int y, bool right) {
   Sleep(50);
 }
 
+// Whether the thread of a window runs the system's move or size loop.
+static bool InMoveSize(DWORD thread) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  return GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMOVESIZE);
+}
+
 void DragMouse(int fromX, int fromY, int toX, int toY) {
   SetCursorPos(fromX, fromY);
   Sleep(30);
+  const DWORD thread = GetWindowThreadProcessId(WindowFromPoint(POINT{fromX, fromY}), nullptr);
   Mouse(MOUSEEVENTF_LEFTDOWN);
-  Sleep(50);
+  // Moves sent before the loop runs would be lost to it.
+  for (int i = 0; i < 100 && !InMoveSize(thread); ++i) Sleep(20);
   const int steps = 10;
   for (int i = 1; i <= steps; ++i) {
     SetCursorPos(fromX + (toX - fromX) * i / steps, fromY + (toY - fromY) * i / steps);
@@ -64,7 +73,7 @@ void DragMouse(int fromX, int fromY, int toX, int toY) {
     Sleep(20);
   }
   Mouse(MOUSEEVENTF_LEFTUP);
-  Sleep(100);
+  for (int i = 0; i < 100 && InMoveSize(thread); ++i) Sleep(20);
 }
 
 void EmptyTheClipboard() {
