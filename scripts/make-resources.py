@@ -2,6 +2,9 @@
 """Makes the program's icon and capture sound, byte for byte the same on every run.
 
 res/vantoru.ico: 16, 24, 32 and 48 pixels, 32-bit: a red frame around a dark-red lens.
+res/close.ico:   16, 24, 32 and 48 pixels, 32-bit: the region frame's close button, a white
+                 cross on a transparent ground (alpha 0 or 255 only, so it draws the same on
+                 any background).
 res/sound.wav:   RIFF/WAVE PCM, mono, 11025 Hz, 8 bits, 5480 sample bytes: a shutter click
                  (two short decaying noise bursts over a low thump).
 """
@@ -13,27 +16,36 @@ import sys
 RES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "res")
 
 
-def icon_image(n):
-    """BGRA rows, bottom-up, plus the AND mask, for an n x n icon."""
-    px = []
+def lens_pixel(n, x, y):
+    """The program icon: a red frame around a dark-red lens."""
     c = (n - 1) / 2.0
-    for y in range(n):
-        row = []
-        for x in range(n):
-            border = max(1, n // 8)
-            inside = border <= x < n - border and border <= y < n - border
-            on_frame = not inside
-            d = math.hypot(x - c, y - c)
-            if on_frame:
-                b, g, r, a = 0, 0, 255, 255
-            elif d <= n * 0.22:
-                b, g, r, a = 255, 255, 255, 255
-            elif d <= n * 0.32:
-                b, g, r, a = 0, 0, 64, 255
-            else:
-                b, g, r, a = 0, 0, 0, 0
-            row.append((b, g, r, a))
-        px.append(row)
+    border = max(1, n // 8)
+    inside = border <= x < n - border and border <= y < n - border
+    d = math.hypot(x - c, y - c)
+    if not inside:
+        return (0, 0, 255, 255)
+    if d <= n * 0.22:
+        return (255, 255, 255, 255)
+    if d <= n * 0.32:
+        return (0, 0, 64, 255)
+    return (0, 0, 0, 0)
+
+
+def cross_pixel(n, x, y):
+    """The close button: two white diagonals, about n/8 thick, inside a margin of n/5."""
+    cx, cy = x + 0.5, y + 0.5
+    lo, hi = n * 0.2, n * 0.8
+    half = n / 16.0
+    on_a = abs(cx - cy) / math.sqrt(2) <= half
+    on_b = abs(cx + cy - n) / math.sqrt(2) <= half
+    if lo <= cx <= hi and lo <= cy <= hi and (on_a or on_b):
+        return (255, 255, 255, 255)
+    return (0, 0, 0, 0)
+
+
+def icon_image(n, pixel=lens_pixel):
+    """BGRA rows, bottom-up, plus the AND mask, for an n x n icon."""
+    px = [[pixel(n, x, y) for x in range(n)] for y in range(n)]
     xor = b"".join(bytes(p) for row in reversed(px) for p in row)
     mask_stride = ((n + 31) // 32) * 4
     mask = bytearray()
@@ -47,9 +59,9 @@ def icon_image(n):
     return header + xor + bytes(mask)
 
 
-def write_icon(path):
+def write_icon(path, pixel=lens_pixel):
     sizes = [16, 24, 32, 48]
-    images = [icon_image(n) for n in sizes]
+    images = [icon_image(n, pixel) for n in sizes]
     out = struct.pack("<HHH", 0, 1, len(sizes))
     offset = 6 + 16 * len(sizes)
     for n, img in zip(sizes, images):
@@ -82,5 +94,6 @@ def write_sound(path):
 
 if __name__ == "__main__":
     write_icon(os.path.join(RES, "vantoru.ico"))
+    write_icon(os.path.join(RES, "close.ico"), cross_pixel)
     write_sound(os.path.join(RES, "sound.wav"))
     sys.exit(0)

@@ -17,7 +17,10 @@
 #include "app/Translate.h"
 #include "app/TranslateWin.h"
 #include "app/TrayIcon.h"
+#include "capture/Area.h"
 #include "capture/Capture.h"
+#include "capture/HotKey.h"
+#include "capture/Size.h"
 #include "outputs/Clipboard.h"
 #include "ui/MsgBox.h"
 

@@ -178,6 +178,9 @@ class TFrmVantoru : public TWindow {
   };
   std::vector<std::unique_ptr<class TFrmFloating, TFloatingDeleter>> FloatList;  // in creation order
   // MainRegion.cpp
+  std::unique_ptr<class TFrmHotKey> FHotKey;
+  std::unique_ptr<class TFrmSize> FSize;
+  std::unique_ptr<class TFrmArea> FArea;
   // MainDrag.cpp
   // MainWeb.cpp
   // MainService.cpp

@@ -25,6 +25,8 @@ inline constexpr const wchar_t* Left = L"left";
 inline constexpr const wchar_t* Top = L"top";
 inline constexpr const wchar_t* Width = L"width";
 inline constexpr const wchar_t* Height = L"height";
+inline constexpr const wchar_t* CustomWidth[3] = {L"width_1", L"width_2", L"width_3"};
+inline constexpr const wchar_t* CustomHeight[3] = {L"height_1", L"height_2", L"height_3"};
 }  // namespace setting
 
 namespace defaults {

@@ -264,6 +264,16 @@ TVantoru TVantoru::Start(const std::wstring& args, const std::wstring& folder, c
     WaitForInputIdle(v.FProcess.Handle(), 20000);
     SendMessageTimeoutW(v.FWindow, WM_NULL, 0, 0, SMTO_NORMAL, 20000, nullptr);
   }
+  // A normal start ends with the main window shown, or with a box or dialog of the start.
+  if (v.FWindow && args.find(L"/start") == std::wstring::npos)
+    WaitFor(
+        [&] {
+          if (IsWindowVisible(v.FWindow) || !v.FProcess.Running()) return true;
+          for (HWND w : ProcessWindows(v.FProcess.Pid(), nullptr, true))
+            if (w != v.FWindow && (GetWindowLongW(w, GWL_STYLE) & WS_CAPTION) == WS_CAPTION) return true;
+          return false;
+        },
+        std::chrono::seconds(20));
   return v;
 }
 
