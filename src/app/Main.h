@@ -166,6 +166,12 @@ class TFrmVantoru : public TWindow {
   // MainUpload.cpp
   // MainRegion.cpp
   // MainDrag.cpp
+  struct TDragDeleter {
+    void operator()(class TFrmDrag* form) const;
+    void operator()(class TFrmLine* form) const;
+  };
+  std::unique_ptr<TFrmDrag, TDragDeleter> FDrag;  // during a drag capture
+  std::unique_ptr<TFrmLine, TDragDeleter> FLine;  // while window-control mode is selected
   // MainWeb.cpp
   // MainService.cpp
 
