@@ -15,6 +15,19 @@ namespace {
 inline __m128i Dim8(__m128i v) {
   return _mm_mulhi_epu16(_mm_add_epi16(v, _mm_set1_epi16(1)), _mm_set1_epi16(static_cast<short>(39270)));
 }
+
+// 16 bytes at a time from an aligned source; returns where the blocks end.
+template <bool AlignedDst>
+size_t DimBlocks(const uint8_t* src, uint8_t* dst, size_t i, size_t count) {
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 16 <= count; i += 16) {
+    const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i*>(src + i));
+    const __m128i d = _mm_packus_epi16(Dim8(_mm_unpacklo_epi8(v, zero)), Dim8(_mm_unpackhi_epi8(v, zero)));
+    if constexpr (AlignedDst) _mm_store_si128(reinterpret_cast<__m128i*>(dst + i), d);
+    else _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), d);
+  }
+  return i;
+}
 }  // namespace
 #endif
 
@@ -37,13 +50,11 @@ TRect SelectionToScreen(const TRect& sel, int originLeft, int originTop) {
 void DimBytes(const uint8_t* src, uint8_t* dst, size_t count) {
   size_t i = 0;
 #ifdef VANTORU_DIM_SSE2
-  const __m128i zero = _mm_setzero_si128();
-  for (; i + 16 <= count; i += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-    const __m128i a = Dim8(_mm_unpacklo_epi8(v, zero));
-    const __m128i b = Dim8(_mm_unpackhi_epi8(v, zero));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(a, b));
-  }
+  // Byte by byte up to a 16-byte boundary of the source; the screenshot and the display
+  // image share their layout, so in the overlay the destination is then aligned too.
+  for (; i < count && (reinterpret_cast<uintptr_t>(src + i) & 15) != 0; ++i) dst[i] = DimByte(src[i]);
+  if ((reinterpret_cast<uintptr_t>(dst + i) & 15) == 0) i = DimBlocks<true>(src, dst, i, count);
+  else i = DimBlocks<false>(src, dst, i, count);
 #endif
   for (; i < count; ++i) dst[i] = DimByte(src[i]);
 }

@@ -88,16 +88,19 @@ TEST(DragDim, RoundsToSixtyPercent) {
   EXPECT_EQ(DimByte(2), 1);
   EXPECT_EQ(DimByte(128), 77);
   EXPECT_EQ(DimByte(255), 153);
-  // The bulk path gives the same bytes as the formula, at every offset and length.
+  // The bulk path gives the same bytes as the formula, at every alignment and length, with
+  // the destination in step with the source or not.
   std::vector<uint8_t> src(600), dst(600);
   for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<uint8_t>(i * 7 + i / 256);
-  for (size_t offset : {0, 1, 5, 15}) {
+  const std::pair<size_t, size_t> offsets[] = {{0, 0}, {1, 1}, {5, 5}, {15, 15}, {0, 3}, {7, 2}, {16, 1}};
+  for (const auto& [from, to] : offsets) {
     for (size_t count : {0, 1, 15, 16, 17, 33, 513}) {
       std::fill(dst.begin(), dst.end(), 0xAB);
-      DimBytes(src.data() + offset, dst.data() + offset, count);
+      DimBytes(src.data() + from, dst.data() + to, count);
       for (size_t i = 0; i < dst.size(); ++i) {
-        const bool in = i >= offset && i < offset + count;
-        ASSERT_EQ(dst[i], in ? Dimmed(src[i]) : 0xAB) << "offset " << offset << " count " << count << " at " << i;
+        const bool in = i >= to && i < to + count;
+        ASSERT_EQ(dst[i], in ? Dimmed(src[i - to + from]) : 0xAB)
+            << "from " << from << " to " << to << " count " << count << " at " << i;
       }
     }
   }
