@@ -106,6 +106,7 @@ class TFrmVantoru : public TWindow {
   bool CaptureDrag(std::unique_ptr<TBitmap>& bitmap, TRect& rect);  // false: cancelled
   void OpenPicker();
   void ClosePicker();
+  HWND WindowControlAt(POINT p);  // what the picker outlines there, never the picker itself
   // MainWeb.cpp: web page window and whole-page capture
   void OpenWebWindow();
   void CloseWebWindow();

@@ -26,3 +26,10 @@ void TFrmVantoru::ClosePicker() {
   if (FLine) FLine->Close();
   FLine.reset();
 }
+
+// On the outline itself the picker shows the main window; a capture there takes what it shows.
+HWND TFrmVantoru::WindowControlAt(POINT p) {
+  HWND wnd = WindowFromPoint(p);
+  if (FLine && wnd && wnd == FLine->Handle()) return FHandle;
+  return wnd;
+}

@@ -151,6 +151,7 @@ TEST_F(Picker, OutlinesTheWindowThenTheButtonWithCrawlingDashes) {
 }
 
 TEST_F(Picker, InsideIsClickThroughAndTheOutlineLeadsToTheMainWindow) {
+  SetDword(kSettingsKey, L"saveto", 7);
   auto v = TVantoru::Start();
   const RECT main = WindowRectOf(v.Window());
   // A window just above the main window: the bottom row of its outline is the top row of
@@ -176,7 +177,14 @@ TEST_F(Picker, InsideIsClickThroughAndTheOutlineLeadsToTheMainWindow) {
   ASSERT_TRUE(MouseTo(ac.x, ac.y));
   ASSERT_TRUE(WaitFor([&] { return SameRect(WindowRectOf(picker), Inflated(ar)); }, 3s));
   ASSERT_TRUE(MouseTo(ac.x, ar.bottom));  // on the outline's bottom row
-  EXPECT_TRUE(WaitFor([&] { return SameRect(WindowRectOf(picker), Inflated(main)); }, 3s));
+  ASSERT_TRUE(WaitFor([&] { return SameRect(WindowRectOf(picker), Inflated(main)); }, 3s));
+  // A capture there takes the main window the outline shows, not the outline.
+  auto done = v.SendCommandAsync(kCapture);
+  ASSERT_EQ(done.wait_for(10s), std::future_status::ready);
+  ASSERT_TRUE(WaitFor([] { return ClipboardHasPicture(); }));
+  const TPixels pic = ClipboardPicture();
+  EXPECT_EQ(pic.Width, main.right - main.left);
+  EXPECT_EQ(pic.Height, main.bottom - main.top);
 
   // The picker never keeps the focus while the main window shows.
   SetForegroundWindow(picker);
