@@ -109,6 +109,11 @@ TPixels ClipboardPicture() {
   return p;
 }
 
+TPixels WaitClipboardPicture(std::chrono::milliseconds timeout) {
+  if (!WaitFor([] { return ClipboardHasPicture(); }, timeout)) return TPixels{};
+  return ClipboardPicture();
+}
+
 void SetClipboardText(const std::wstring& text) {
   if (!OpenClipboardRetrying()) return;
   EmptyClipboard();

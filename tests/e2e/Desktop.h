@@ -27,6 +27,8 @@ HWND WaitProcessWindow(DWORD pid, const wchar_t* cls, std::chrono::milliseconds 
 // The clipboard's picture (CF_DIB, as any program would paste it); empty when there is none.
 TPixels ClipboardPicture();
 bool ClipboardHasPicture();
+// The clipboard's picture once there is one (empty when none comes in time).
+TPixels WaitClipboardPicture(std::chrono::milliseconds timeout = std::chrono::seconds(10));
 void SetClipboardText(const std::wstring& text);
 std::wstring ClipboardText();
 

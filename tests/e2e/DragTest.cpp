@@ -82,6 +82,16 @@ class Drag : public TE2ETest {
     EXPECT_TRUE(FilesIn(FSaveDir).empty());
   }
 
+  // The clipboard holds the pattern's pixels of the screen rectangle `r`, and nothing else.
+  void ExpectPatternPicture(RECT r) {
+    const TPixels pic = WaitClipboardPicture();
+    ASSERT_EQ(pic.Width, r.right - r.left);
+    ASSERT_EQ(pic.Height, r.bottom - r.top);
+    EXPECT_EQ(Mismatches(pic, r.left, r.top, Pattern), 0);
+    EXPECT_EQ(pic.At(0, 0), Pattern(r.left, r.top));
+    EXPECT_EQ(pic.At(pic.Width - 1, pic.Height - 1), Pattern(r.right - 1, r.bottom - 1));
+  }
+
   std::future<LRESULT> FDone;
 };
 
@@ -115,13 +125,7 @@ TEST_F(Drag, TakesTheDraggedPixelsOfTheFrozenScreen) {
   ExpectOverlayClosed(v);
 
   // Exactly the pixels 250..349 x 200..279 of the pattern as it was, without the cursor.
-  ASSERT_TRUE(WaitFor([] { return ClipboardHasPicture(); }));
-  const TPixels pic = ClipboardPicture();
-  ASSERT_EQ(pic.Width, 100);
-  ASSERT_EQ(pic.Height, 80);
-  EXPECT_EQ(Mismatches(pic, 250, 200, Pattern), 0);
-  EXPECT_EQ(pic.At(0, 0), Pattern(250, 200));
-  EXPECT_EQ(pic.At(99, 79), Pattern(349, 279));
+  ExpectPatternPicture(RECT{250, 200, 350, 280});
 }
 
 TEST_F(Drag, ClicksAndOtherButtonsKeepTheOverlayAndAReverseDragTakesTheSamePixels) {
@@ -153,11 +157,7 @@ TEST_F(Drag, ClicksAndOtherButtonsKeepTheOverlayAndAReverseDragTakesTheSamePixel
   // From bottom-right to top-left: the same rectangle as the other way round.
   ASSERT_TRUE(MouseDrag(350, 280, 250, 200));
   ExpectOverlayClosed(v);
-  ASSERT_TRUE(WaitFor([] { return ClipboardHasPicture(); }));
-  const TPixels pic = ClipboardPicture();
-  ASSERT_EQ(pic.Width, 100);
-  ASSERT_EQ(pic.Height, 80);
-  EXPECT_EQ(Mismatches(pic, 250, 200, Pattern), 0);
+  ExpectPatternPicture(RECT{250, 200, 350, 280});
 }
 
 TEST_F(Drag, EscapeCancelsBeforeAndDuringADrag) {
@@ -180,8 +180,7 @@ TEST_F(Drag, EscapeCancelsBeforeAndDuringADrag) {
   ASSERT_NE(OpenOverlay(v), nullptr);
   ASSERT_TRUE(MouseDrag(250, 200, 260, 205));
   ExpectOverlayClosed(v);
-  ASSERT_TRUE(WaitFor([] { return ClipboardHasPicture(); }));
-  EXPECT_EQ(ClipboardPicture().Width, 10);
+  EXPECT_EQ(WaitClipboardPicture().Width, 10);
 }
 
 TEST_F(Drag, SwitchingToAnotherApplicationCancels) {

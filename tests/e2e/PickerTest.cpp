@@ -181,8 +181,7 @@ TEST_F(Picker, InsideIsClickThroughAndTheOutlineLeadsToTheMainWindow) {
   // A capture there takes the main window the outline shows, not the outline.
   auto done = v.SendCommandAsync(kCapture);
   ASSERT_EQ(done.wait_for(10s), std::future_status::ready);
-  ASSERT_TRUE(WaitFor([] { return ClipboardHasPicture(); }));
-  const TPixels pic = ClipboardPicture();
+  const TPixels pic = WaitClipboardPicture();
   EXPECT_EQ(pic.Width, main.right - main.left);
   EXPECT_EQ(pic.Height, main.bottom - main.top);
 
@@ -210,8 +209,7 @@ TEST_F(Picker, CaptureTakesTheButtonAloneWithoutTheOutline) {
   auto done = v.SendCommandAsync(kCapture);
   ASSERT_EQ(done.wait_for(10s), std::future_status::ready);
   EXPECT_EQ(done.get(), 1);
-  ASSERT_TRUE(WaitFor([] { return ClipboardHasPicture(); }));
-  const TPixels pic = ClipboardPicture();
+  const TPixels pic = WaitClipboardPicture();
   ASSERT_EQ(pic.Width, br.right - br.left);
   ASSERT_EQ(pic.Height, br.bottom - br.top);
   int bad = 0;
