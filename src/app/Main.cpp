@@ -416,7 +416,7 @@ void TFrmVantoru::Capture(std::unique_ptr<TBitmap>& bitmap, TRect& rect) {
     case caWindowControl: {
       POINT p{};
       GetCursorPos(&p);
-      FCapture->Capture(*bitmap, WindowFromPoint(p), rect);
+      FCapture->Capture(*bitmap, WindowControlAt(p), rect);
       break;
     }
     case caWebPage: CaptureWebPage(*bitmap); break;

@@ -108,6 +108,7 @@ class TFrmVantoru : public TWindow {
   bool CaptureDrag(std::unique_ptr<TBitmap>& bitmap, TRect& rect);  // false: cancelled
   void OpenPicker();
   void ClosePicker();
+  HWND WindowControlAt(POINT p);  // what the picker outlines there, never the picker itself
   // MainWeb.cpp: web page window and whole-page capture
   void OpenWebWindow();
   void CloseWebWindow();
@@ -182,6 +183,12 @@ class TFrmVantoru : public TWindow {
   std::unique_ptr<class TFrmSize> FSize;
   std::unique_ptr<class TFrmArea> FArea;
   // MainDrag.cpp
+  struct TDragDeleter {
+    void operator()(class TFrmDrag* form) const;
+    void operator()(class TFrmLine* form) const;
+  };
+  std::unique_ptr<TFrmDrag, TDragDeleter> FDrag;  // during a drag capture
+  std::unique_ptr<TFrmLine, TDragDeleter> FLine;  // while window-control mode is selected
   // MainWeb.cpp
   // MainService.cpp
 

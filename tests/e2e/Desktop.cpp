@@ -1,6 +1,9 @@
 #include "e2e/Desktop.h"
 
+#include <cstring>
 #include <vector>
+
+#include "e2e/Driver.h"
 
 namespace e2e {
 
@@ -82,30 +85,129 @@ void EmptyTheClipboard() {
   CloseClipboard();
 }
 
-TPixels ClipboardPixels() {
+
+namespace {
+
+void SendOne(INPUT in) { SendInput(1, &in, sizeof(INPUT)); }
+
+// Absolute input runs from 0 to 65535 over the virtual desktop; round up so that the
+// system's truncation lands on the pixel itself.
+LONG Normalize(int v, int origin, int extent) {
+  return static_cast<LONG>((static_cast<long long>(v - origin) * 65536 + extent - 1) / extent);
+}
+
+bool OpenClipboardRetrying() {
+  return WaitFor([] { return OpenClipboard(nullptr) != FALSE; }, std::chrono::seconds(3));
+}
+
+}  // namespace
+
+bool MouseTo(int x, int y) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  in.mi.dx = Normalize(x, GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_CXVIRTUALSCREEN));
+  in.mi.dy = Normalize(y, GetSystemMetrics(SM_YVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN));
+  in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
+  SendOne(in);
+  return WaitFor(
+      [&] {
+        POINT p{};
+        GetCursorPos(&p);
+        return p.x == x && p.y == y;
+      },
+      std::chrono::seconds(2));
+}
+
+void MouseButton(DWORD flag) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  in.mi.dwFlags = flag;
+  SendOne(in);
+}
+
+bool MouseDrag(int x1, int y1, int x2, int y2) {
+  if (!MouseTo(x1, y1)) return false;
+  MouseButton(MOUSEEVENTF_LEFTDOWN);
+  const bool moved = MouseTo((x1 + x2) / 2, (y1 + y2) / 2) && MouseTo(x2, y2);
+  MouseButton(MOUSEEVENTF_LEFTUP);
+  return moved;
+}
+
+void PressKey(WORD vk) { PressKeys({vk}); }
+
+HWND WaitProcessWindow(DWORD pid, const wchar_t* cls, std::chrono::milliseconds timeout) {
+  HWND found = nullptr;
+  WaitFor(
+      [&] {
+        const auto windows = ProcessWindows(pid, cls, true);
+        found = windows.empty() ? nullptr : windows.front();
+        return found != nullptr;
+      },
+      timeout);
+  return found;
+}
+
+bool ClipboardHasPicture() {
+  return IsClipboardFormatAvailable(CF_DIB) || IsClipboardFormatAvailable(CF_BITMAP);
+}
+
+TPixels ClipboardPicture() {
   TPixels p;
-  if (!OpenClipboard(nullptr)) return p;
-  if (HBITMAP bmp = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP))) {
-    BITMAP info{};
-    GetObjectW(bmp, sizeof(info), &info);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = info.bmWidth;
-    bi.bmiHeader.biHeight = -info.bmHeight;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    p.Width = info.bmWidth;
-    p.Height = info.bmHeight;
-    p.Data.resize(static_cast<size_t>(p.Width) * p.Height);
-    HDC dc = GetDC(nullptr);
-    if (GetDIBits(dc, bmp, 0, static_cast<UINT>(p.Height), p.Data.data(), &bi, DIB_RGB_COLORS) != p.Height) {
-      p = TPixels{};
+  if (!OpenClipboardRetrying()) return p;
+  if (HANDLE h = GetClipboardData(CF_DIB)) {
+    const auto* bi = static_cast<const BITMAPINFOHEADER*>(GlobalLock(h));
+    const int bpp = bi->biBitCount;
+    // 32-bit pictures may carry their three colour masks after the header.
+    const bool masks = bi->biCompression == BI_BITFIELDS && bpp == 32 && bi->biSize == sizeof(BITMAPINFOHEADER);
+    if ((bi->biCompression == BI_RGB && (bpp == 24 || bpp == 32)) || masks) {
+      const int w = bi->biWidth, h2 = bi->biHeight < 0 ? -bi->biHeight : bi->biHeight;
+      const bool bottomUp = bi->biHeight > 0;
+      const auto* bits = reinterpret_cast<const uint8_t*>(bi) + bi->biSize + bi->biClrUsed * sizeof(RGBQUAD) +
+                          (masks ? 3 * sizeof(DWORD) : 0);
+      const size_t stride = (static_cast<size_t>(w) * bpp + 31) / 32 * 4;
+      p.Width = w;
+      p.Height = h2;
+      p.Data.resize(static_cast<size_t>(w) * h2);
+      for (int y = 0; y < h2; ++y) {
+        const uint8_t* row = bits + stride * (bottomUp ? h2 - 1 - y : y);
+        for (int x = 0; x < w; ++x) {
+          const uint8_t* px = row + x * (bpp / 8);
+          p.Data[static_cast<size_t>(y) * w + x] = (uint32_t(px[2]) << 16) | (uint32_t(px[1]) << 8) | px[0];
+        }
+      }
     }
-    ReleaseDC(nullptr, dc);
-    for (auto& px : p.Data) px &= 0xFFFFFF;
+    GlobalUnlock(h);
   }
   CloseClipboard();
   return p;
+}
+
+TPixels WaitClipboardPicture(std::chrono::milliseconds timeout) {
+  if (!WaitFor([] { return ClipboardHasPicture(); }, timeout)) return TPixels{};
+  return ClipboardPicture();
+}
+
+void SetClipboardText(const std::wstring& text) {
+  if (!OpenClipboardRetrying()) return;
+  EmptyClipboard();
+  const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+  if (HGLOBAL mem = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+    std::memcpy(GlobalLock(mem), text.c_str(), bytes);
+    GlobalUnlock(mem);
+    if (!SetClipboardData(CF_UNICODETEXT, mem)) GlobalFree(mem);
+  }
+  CloseClipboard();
+}
+
+std::wstring ClipboardText() {
+  std::wstring s;
+  if (!OpenClipboardRetrying()) return s;
+  if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+    s = static_cast<const wchar_t*>(GlobalLock(h));
+    GlobalUnlock(h);
+  }
+  CloseClipboard();
+  return s;
 }
 
 }  // namespace e2e

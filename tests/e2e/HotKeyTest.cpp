@@ -86,7 +86,7 @@ TEST_F(HotKey, PrintScreenTakesOneCapturePerPress) {
   PressKeys({VK_SNAPSHOT});
   TPixels p;
   ASSERT_TRUE(WaitFor([&] {
-    p = ClipboardPixels();
+    p = ClipboardPicture();
     return !p.Data.empty();
   }, 5s));
   EXPECT_EQ(p.Width, GetSystemMetrics(SM_CXSCREEN));

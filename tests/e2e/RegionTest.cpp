@@ -78,7 +78,7 @@ class RegionFrame : public TE2ETest {
   TPixels CaptureToClipboard(TVantoru& v) {
     EmptyTheClipboard();
     EXPECT_EQ(v.SendCommand(L"{\"command\":\"capture\"}"), 1);
-    return ClipboardPixels();
+    return ClipboardPicture();
   }
 };
 
@@ -294,7 +294,7 @@ TEST_F(RegionFrame, ANarrowFrameHidesHeaderPartsAndTheRingStopsAtTwoByTwo) {
   // A capture of the smallest hole is 2 x 2 as well.
   EmptyTheClipboard();
   EXPECT_EQ(v.SendCommand(L"{\"command\":\"capture\"}"), 1);
-  const TPixels p = ClipboardPixels();
+  const TPixels p = ClipboardPicture();
   EXPECT_EQ(p.Width, 2);
   EXPECT_EQ(p.Height, 2);
 }
