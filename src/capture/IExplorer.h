@@ -56,17 +56,17 @@ class TWebBrowser : public TWindow {
 
   // The host's answer to an ambient property read (what the engine asks its container).
   HRESULT AmbientProperty(DISPID id, WORD flags, VARIANT* result);
+  // The event sink's entry: a DWebBrowserEvents2 notification with its arguments as sent.
+  void Event(DISPID id, DISPPARAMS* params);
 
  protected:
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
   friend class TOleSite;
-  friend class TBrowserEvents;
   void CreateControl();
   void CloseControl();
   void PlaceControl();
-  void Event(DISPID id, DISPPARAMS* params);
 
   std::wstring FUserAgent;
   bool FAligned = true;

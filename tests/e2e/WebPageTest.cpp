@@ -110,7 +110,16 @@ TEST_F(WebPage, CaptureWithoutADocumentFailsAndTheWindowStaysUsable) {
   EXPECT_TRUE(EqualRect(&before, &after));
   EXPECT_TRUE(IsWindowVisible(web));
 
-  // Alt+D, pressed while the main window has the focus, moves it to the address box.
+  // Alt+D in the main window: nothing while the browser window is hidden; once it shows,
+  // the focus goes to its address box.
+  ShowWindow(web, SW_HIDE);
+  SetForegroundWindow(v.Window());
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == v.Window(); }));
+  PressAltD();
+  Sleep(300);
+  EXPECT_NE(FocusOf(web), GetDlgItem(web, iectl::Edit1));
+  EXPECT_FALSE(IsWindowVisible(web));
+  ShowWindow(web, SW_SHOWNA);
   SetForegroundWindow(v.Window());
   ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == v.Window(); }));
   PressAltD();
