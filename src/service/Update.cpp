@@ -66,7 +66,8 @@ TFrmUpdate::TFrmUpdate(const TServiceNotice& notice, const TUpdateCall& call) {
   if (ownerless) {
     FSmallIcon.Reset(static_cast<HICON>(LoadImageW(Instance(), L"MAINICON", IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                    GetSystemMetrics(SM_CYSMICON), 0)));
-    SendMessageW(FHandle, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(FSmallIcon.Get()));
+    HICON icon = FSmallIcon ? FSmallIcon.Get() : LoadIconW(nullptr, IDI_APPLICATION);
+    SendMessageW(FHandle, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
   }
   FFont = MakeFont(L"Segoe UI", 12);
   FLinkFont = MakeFont(L"Segoe UI", 12, FW_NORMAL, true);
@@ -230,7 +231,7 @@ DWORD WINAPI StartupThread(void* param) {
     const std::optional<std::string> reply = CallWithRetries(
         [&](std::string& text) { return HttpGetText(job->Call.Address, headers, text); },
         [](unsigned ms) { Sleep(ms); }, [&] { return Ending(job->Call); });
-    if (!reply) return 0;
+    if (!reply || Ending(job->Call)) return 0;
     const std::wstring text = Utf8ToWide(*reply);
     SyncToMain([&] { Complete(text, *job); });
   } catch (...) {
