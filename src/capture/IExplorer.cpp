@@ -331,6 +331,12 @@ int TWebBrowser::Height() const {
   return r.bottom - r.top;
 }
 
+bool TWebBrowser::TranslateKey(MSG& msg) {
+  if (!FOle || !FHandle || (msg.hwnd != FHandle && !IsChild(FHandle, msg.hwnd))) return false;
+  auto active = FOle.As<IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject);
+  return active && active->TranslateAccelerator(&msg) == S_OK;
+}
+
 void TWebBrowser::PlaceControl() {
   if (!FInPlace) return;
   RECT r{};
@@ -443,11 +449,13 @@ TFrmIExplorer::TFrmIExplorer() {
 
   gExplorer = this;
   FHook = SetWindowsHookExW(WH_KEYBOARD, &TFrmIExplorer::KeyHook, nullptr, GetCurrentThreadId());
+  FMessageHook = SetWindowsHookExW(WH_GETMESSAGE, &TFrmIExplorer::MessageHook, nullptr, GetCurrentThreadId());
   FormCreate();
 }
 
 TFrmIExplorer::~TFrmIExplorer() {
   if (FHook) UnhookWindowsHookEx(FHook);
+  if (FMessageHook) UnhookWindowsHookEx(FMessageHook);
   if (gExplorer == this) gExplorer = nullptr;
   if (HWND edit = Child(L"Edit1")) RemoveWindowSubclass(edit, &TFrmIExplorer::EditProc, 1);
   FWB.reset();
@@ -556,6 +564,17 @@ LRESULT CALLBACK TFrmIExplorer::KeyHook(int code, WPARAM wp, LPARAM lp) {
     return 1;
   }
   return CallNextHookEx(self ? self->FHook : nullptr, code, wp, lp);
+}
+
+LRESULT CALLBACK TFrmIExplorer::MessageHook(int code, WPARAM wp, LPARAM lp) {
+  // The program's message loop knows nothing of the control; its keys are offered to it here.
+  TFrmIExplorer* self = gExplorer;
+  if (code == HC_ACTION && wp == PM_REMOVE && self && self->FWB) {
+    MSG& msg = *reinterpret_cast<MSG*>(lp);
+    if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && self->FWB->TranslateKey(msg))
+      msg.message = WM_NULL;
+  }
+  return CallNextHookEx(self ? self->FMessageHook : nullptr, code, wp, lp);
 }
 
 LRESULT TFrmIExplorer::WndProc(UINT msg, WPARAM wp, LPARAM lp) {

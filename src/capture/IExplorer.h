@@ -56,6 +56,9 @@ class TWebBrowser : public TWindow {
 
   // The host's answer to an ambient property read (what the engine asks its container).
   HRESULT AmbientProperty(DISPID id, WORD flags, VARIANT* result);
+  // Keys for the page (Tab, Delete, shortcuts) go to the control before the window gets
+  // them; true when the control used the key.
+  bool TranslateKey(MSG& msg);
   // The event sink's entry: a DWebBrowserEvents2 notification with its arguments as sent.
   void Event(DISPID id, DISPPARAMS* params);
 
@@ -100,10 +103,12 @@ class TFrmIExplorer : public TWindow {
   void DrawArrow(const DRAWITEMSTRUCT* dis);
   static LRESULT CALLBACK EditProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
   static LRESULT CALLBACK KeyHook(int code, WPARAM wp, LPARAM lp);
+  static LRESULT CALLBACK MessageHook(int code, WPARAM wp, LPARAM lp);
 
   std::unique_ptr<TWebBrowser> FWB;
   HFONT FFont = nullptr;
   HHOOK FHook = nullptr;
+  HHOOK FMessageHook = nullptr;
 };
 
 // HKCU\Software\Microsoft\Internet Explorer\Main\FeatureControl\FEATURE_BROWSER_EMULATION:
