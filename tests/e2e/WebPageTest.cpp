@@ -23,6 +23,9 @@ std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end(
 class WebPage : public TE2ETest {
  protected:
   HWND OpenWebWindow(TVantoru& v) {
+    // The start is over once it has written the output list's value (its last step);
+    // on a loaded machine the idle wait of the start can come before that.
+    EXPECT_TRUE(WaitFor([] { return GetDword(kSettingsKey, L"saveto").has_value(); }, 20s));
     v.SelectInList(ctl::ChkArea, kWebPageMode);
     HWND found = nullptr;
     WaitFor([&] {
