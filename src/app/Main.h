@@ -113,6 +113,9 @@ class TFrmVantoru : public TWindow {
   void OpenWebWindow();
   void CloseWebWindow();
   void CaptureWebPage(TBitmap& bitmap);
+  struct TWebWindowDeleter {
+    void operator()(class TFrmIExplorer* form) const;
+  };
   // MainLanguage.cpp: the language switch
   void ChkLangClick(const std::wstring& name);
   // MainService.cpp: the start-up call
@@ -190,6 +193,8 @@ class TFrmVantoru : public TWindow {
   std::unique_ptr<TFrmDrag, TDragDeleter> FDrag;  // during a drag capture
   std::unique_ptr<TFrmLine, TDragDeleter> FLine;  // while window-control mode is selected
   // MainWeb.cpp
+  std::unique_ptr<TFrmIExplorer, TWebWindowDeleter> FIExplorer;
+  unsigned FWebWindowGeneration = 0;  // tells a closed window's queued clean-up from a newer window
   // MainService.cpp
 
   HFONT FFont = nullptr;

@@ -8,6 +8,7 @@
 #include "outputs/Clipboard.h"
 
 void TFrmVantoru::Deliver(std::unique_ptr<TBitmap>& bitmap, const TRect& rect, int output) {
+  if (!bitmap || bitmap->Empty()) throw EError(L"The picture is empty.");
   switch (output) {
     case toClipboard: CopyBitmapToClipboard(*bitmap); break;
     case toFloating: ShowFloating(*bitmap, rect); break;

@@ -1,4 +1,18 @@
 // The start-up call to the maker's service.
 #include "app/Main.h"
 
-void TFrmVantoru::StartServiceCall() {}
+#include "app/Hosts.h"
+#include "service/Update.h"
+
+void TFrmVantoru::StartServiceCall() {
+  TUpdateCall call;
+  call.Address = ServiceBaseUrl() + L"/api.init.php";
+  call.Adjustment = 0;
+  call.StartedHidden = FFirstArg == L"/start";
+  // The program ends with its main window; the call's thread looks at it, not at this object.
+  HWND self = FHandle;
+  call.Terminating = [self] { return !IsWindow(self); };
+  CheckUpdate(call, [](bool accepted, const std::wstring&) {
+    if (accepted && FrmVantoru) FrmVantoru->Quit();
+  });
+}

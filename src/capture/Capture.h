@@ -5,6 +5,8 @@
 #include "app/Types.h"
 #include "ui/Bitmap.h"
 
+class TWebBrowser;
+
 class TCapture {
  public:
   TCapture();
@@ -24,6 +26,8 @@ class TCapture {
   // A window (its visible frame) or, with no window, the monitor under the cursor.
   // `rect` receives the captured rectangle.
   void Capture(TBitmap& bitmap, HWND handle, TRect& rect);
+  // The whole page loaded in the browser control (CapturePage.cpp).
+  void Capture(TBitmap& bitmap, TWebBrowser* wb);
 
   // The current cursor image at its screen position moved by (-left, -top).
   void DrawMouse(HDC canvas, int left, int top);
