@@ -2,6 +2,7 @@
 // piece-by-piece send with its progress calls, the link taken from the reply, and where
 // the progress bar goes. No platform header here.
 #pragma once
+#include "app/WebAddress.h"
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -35,8 +36,6 @@ bool SendInPieces(const std::vector<uint8_t>& body, const TProgressProc& progres
 // exactly, its url member (name in any letter case) is unescaped, and only an http or https
 // address counts, because the shell will open it.
 std::wstring UploadLink(std::wstring_view reply);
-// An absolute http:// or https:// address with a host and nothing a command line could split on.
-bool IsWebAddress(std::wstring_view link);
 
 // The progress bar's top edge: the bottom 30 pixels of the primary screen, or directly above
 // a taskbar that lies in the screen's lower half and reaches its right edge.

@@ -77,16 +77,6 @@ TNoticeKind NoticeKindOf(const TServiceNotice& notice) {
 
 bool StaysOnTop(const TServiceNotice& notice) { return notice.Flag.find(L"stayontop") != std::wstring::npos; }
 
-bool IsWebAddress(std::wstring_view link) {
-  const std::wstring lower = AsciiLower(link.substr(0, 8));
-  const size_t schemeEnd = lower.rfind(L"https://", 0) == 0 ? 8 : lower.rfind(L"http://", 0) == 0 ? 7 : 0;
-  if (schemeEnd == 0 || link.size() == schemeEnd) return false;
-  // Control characters have no place in an address and only serve to confuse the shell.
-  for (wchar_t c : link)
-    if (c < L' ' || c == 0x7F) return false;
-  return true;
-}
-
 std::wstring UpdateText(int kind, std::wstring_view language) {
   struct TRow {
     const wchar_t* Code;

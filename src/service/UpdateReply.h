@@ -1,6 +1,7 @@
 // The start-up call's rules that need no window: the request headers, the installation
 // identifier, reading the reply, the retry loop and the texts of the update question.
 #pragma once
+#include "app/WebAddress.h"
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -46,9 +47,6 @@ enum class TNoticeKind { None, Line, Hold, Note };
 TNoticeKind NoticeKindOf(const TServiceNotice& notice);
 bool StaysOnTop(const TServiceNotice& notice);
 
-// Only web addresses are handed to the shell: the link comes from the network, and the
-// shell would run a program or open a file just as readily.
-bool IsWebAddress(std::wstring_view link);
 
 // kind 0 the question, 1 the Yes caption, 2 the No caption, for the interface language.
 std::wstring UpdateText(int kind, std::wstring_view language);

@@ -137,11 +137,11 @@ TEST(UpdateTexts, EveryLanguageAndTheEnglishFallback) {
 }
 
 TEST(UpdateLink, OnlyWebAddressesAreOpened) {
-  for (const wchar_t* ok : {L"https://dl.example/setup.exe", L"http://dl.example", L"HTTPS://DL.EXAMPLE/a?b=c d"})
+  for (const wchar_t* ok : {L"https://dl.example/setup.exe", L"http://dl.example", L"HTTPS://DL.EXAMPLE/a?b=c%20d"})
     EXPECT_TRUE(IsWebAddress(ok)) << std::string(ok, ok + wcslen(ok));
   for (const wchar_t* bad : {L"", L"https://", L"calc.exe", L"C:\\Windows\\system32\\cmd.exe",
                              L"file:///C:/x.exe", L"\\\\server\\share\\x.exe", L"javascript:alert(1)",
-                             L" https://dl.example", L"https://dl.example/\r\nx", L"ftp://dl.example"})
+                             L" https://dl.example", L"https://dl.example/a b", L"https://dl.example/\"x", L"https://dl.example/\r\nx", L"ftp://dl.example"})
     EXPECT_FALSE(IsWebAddress(bad)) << std::string(bad, bad + wcslen(bad));
 }
 
