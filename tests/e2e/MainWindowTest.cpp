@@ -416,6 +416,8 @@ TEST_F(MainWindow, ColourCardOpensTheMenuAndItsListThePickMenu) {
     const POINT c = Centre(item->Rect);
     MouseClick(c.x, c.y);
     WaitOpenMenus(w, 0);
+    // The command runs after the menu closed; a sent message is answered once it is done.
+    SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL, 5000, nullptr);
   };
   // Without a selection both do nothing.
   ASSERT_TRUE(OpenClipboard(nullptr));
@@ -517,18 +519,22 @@ TEST_F(MainMenu, ClicksOnTheItemsWriteTheirSettings) {
     EXPECT_EQ(WaitOpenMenus(w, 0).size(), 0u);
   };
 
+  // The item's command runs after the menu has closed.
+  auto dword = [](const wchar_t* name, DWORD value) {
+    return WaitFor([&] { return GetDword(kSettingsKey, name) == std::optional<DWORD>(value); }, 3s);
+  };
   click({L"Sound setting", L"None"});
-  EXPECT_EQ(GetDword(kSettingsKey, L"sound"), std::optional<DWORD>(1));
+  EXPECT_TRUE(dword(L"sound", 1));
   click({L"Recoder setting", L"Limit recording time", L"2 hours"});
-  EXPECT_EQ(GetDword(kSettingsKey, L"record_limit"), std::optional<DWORD>(120));
+  EXPECT_TRUE(dword(L"record_limit", 120));
   click({L"Filename setting", L"DateTime"});
-  EXPECT_EQ(GetDword(kSettingsKey, L"append"), std::optional<DWORD>(2));
+  EXPECT_TRUE(dword(L"append", 2));
   click({L"Mouse cursor"});
-  EXPECT_EQ(GetDword(kSettingsKey, L"mouse"), std::optional<DWORD>(0));
+  EXPECT_TRUE(dword(L"mouse", 0));
   click({L"Recoder setting", L"Include sound"});
-  EXPECT_EQ(GetDword(kSettingsKey, L"audio"), std::optional<DWORD>(1));
+  EXPECT_TRUE(dword(L"audio", 1));
   click({L"Language", L"日本語"});
-  EXPECT_EQ(GetString(kSettingsKey, L"language"), std::optional<std::wstring>(L"ja"));
+  EXPECT_TRUE(WaitFor([] { return GetString(kSettingsKey, L"language") == std::optional<std::wstring>(L"ja"); }, 3s));
 
   const TOpenMenu m = OpenMainMenu(v);
   CloseMenus(v);
