@@ -39,10 +39,11 @@ constexpr const wchar_t* kOutputs[] = {L"PNG", L"JPG",      L"GIF",    L"BMP",  
                                        L"TXT", L"클립보드", L"이미지창고", L"프린터", L"플러팅"};
 constexpr const wchar_t* kQualities[] = {L"100", L"90", L"80", L"70", L"60"};
 
-// The card panel PnlMain sits at (8, 60) and is 145 x 96.
+// The client area, and the card panel PnlMain at (8, 60), 145 x 96.
+constexpr int kClientW = 162, kClientH = 191;
 constexpr int kCardX = 8, kCardY = 60, kCardW = 145, kCardH = 96;
-// Drop-down lists: a 22-pixel field (16-pixel items) over a list of this height.
-constexpr int kComboItem = 16, kComboDrop = 200;
+// Drop-down lists: a 22-pixel field, 16-pixel items in a list of this height.
+constexpr int kComboField = 22, kComboItem = 16, kComboDrop = 200;
 // Card 2's red circle.
 constexpr int kRecX = kCardX + 0, kRecY = kCardY + 8, kRecW = 145, kRecH = 81;
 
@@ -65,6 +66,22 @@ void SetPrintScreenSnipping(DWORD value) {
   RegCloseKey(key);
 }
 
+// The field is its selection item plus the edges the system draws around it; the design
+// gives the whole field's height, whatever the edges measure at this DPI.
+void SetComboFieldHeight(HWND combo, int height) {
+  // What CB_GETITEMHEIGHT reports need not be what CB_SETITEMHEIGHT took (Wine adds 2), so
+  // only the field's measured height steers.
+  int item = height - 6;
+  for (int tries = 0; tries < 3; ++tries) {
+    SendMessageW(combo, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), item);
+    RECT r{};
+    GetWindowRect(combo, &r);
+    const int off = height - (r.bottom - r.top);
+    if (off == 0) return;
+    item += off;
+  }
+}
+
 }  // namespace
 
 TFrmVantoru::TFrmVantoru(const std::wstring& firstArg) : FFirstArg(firstArg) {
@@ -81,7 +98,7 @@ TFrmVantoru::TFrmVantoru(const std::wstring& firstArg) : FFirstArg(firstArg) {
             CW_USEDEFAULT, CW_USEDEFAULT, 200, 240);
   SetMainWindowHandle(FHandle);
   SetApplicationWindow(FHandle);
-  SetClientSize(162, 191);
+  SetClientSize(kClientW, kClientH);
   // Centred on the screen when first shown.
   RECT wr{};
   GetWindowRect(FHandle, &wr);
@@ -225,8 +242,8 @@ void TFrmVantoru::ApplyFonts() {
     HFONT f = c.Name == L"Label1" ? FFontBold : c.Name == L"LstColor" ? FFontMono : FFont;
     SendMessageW(c.Handle, WM_SETFONT, reinterpret_cast<WPARAM>(f), TRUE);
     if (c.Kind == TChildKind::ComboBox) {
-      SendMessageW(c.Handle, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), ScaleValue(kComboItem));
       SendMessageW(c.Handle, CB_SETITEMHEIGHT, 0, ScaleValue(kComboItem));
+      SetComboFieldHeight(c.Handle, ScaleValue(kComboField));
     } else if (c.Kind == TChildKind::ListBox) {
       SendMessageW(c.Handle, LB_SETITEMHEIGHT, 0, ScaleValue(15));
     }
@@ -234,6 +251,8 @@ void TFrmVantoru::ApplyFonts() {
 }
 
 void TFrmVantoru::DpiChanged() {
+  // The system's suggested rectangle need not give the design's client area.
+  SetClientSize(kClientW, kClientH);
   Relayout();
   ApplyFonts();
   InvalidateRect(FHandle, nullptr, TRUE);
@@ -733,7 +752,7 @@ LRESULT TFrmVantoru::DrawItem(const DRAWITEMSTRUCT* dis) {
   const bool disabled = (dis->itemState & ODS_DISABLED) != 0;
   SetTextColor(dc, GetSysColor(disabled ? COLOR_GRAYTEXT : selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
   TextOutW(dc, r.left + 1, r.top + 1, text.c_str(), static_cast<int>(text.size()));
-  if ((dis->itemState & ODS_FOCUS) && !(dis->itemState & ODS_NOFOCUSRECT)) DrawFocusRect(dc, &r);
+  if (dis->itemState & ODS_FOCUS) DrawFocusRect(dc, &r);
   return TRUE;
 }
 

@@ -116,8 +116,10 @@ class TFrmVantoru : public TWindow {
   struct TWebWindowDeleter {
     void operator()(class TFrmIExplorer* form) const;
   };
-  // MainLanguage.cpp: the language switch
+  // MainLanguage.cpp: the language switch; TranslateOwnedWindows translates the region
+  // frame, the hotkey dialog and the size dialog into the current language
   void ChkLangClick(const std::wstring& name);
+  void TranslateOwnedWindows();
   // MainService.cpp: the start-up call
   void StartServiceCall();
 

@@ -1,4 +1,29 @@
 // The language menu.
 #include "app/Main.h"
 
-void TFrmVantoru::ChkLangClick(const std::wstring& name) { (void)name; }
+#include "app/AutoStart.h"
+#include "app/Settings.h"
+#include "app/Text.h"
+#include "app/Translate.h"
+#include "app/TranslateWin.h"
+#include "app/TrayIcon.h"
+#include "ui/MsgBox.h"
+
+void TFrmVantoru::ChkLangClick(const std::wstring& name) {
+  // The item's name carries its code: ChkLangJa -> "ja".
+  FLanguage = AsciiLower(name.substr(std::wstring_view(L"ChkLang").size()));
+  for (auto& item : FMenu.Find(L"N11")->Items) item->Checked = item->Name == name;
+
+  TranslateComponent(*this, FLanguage);
+  TranslateOwnedWindows();
+  TranslateComboBox(Child(L"ChkArea"));
+  TranslateComboBox(Child(L"ChkSaveTo"));
+
+  SetApplicationTitle(Translate(Caption()));
+  if (FTrayIcon) FTrayIcon->SetHint(Translate(Caption()) + L" " + FileVersionText(L"%d.%d.%d.%d"));
+  SetCaption(Translate(Caption()));
+  SaveConfig(setting::Language, FLanguage);
+}
+
+// The owned windows are built elsewhere; they are translated here once they exist.
+void TFrmVantoru::TranslateOwnedWindows() {}

@@ -63,6 +63,7 @@ LRESULT CALLBACK TWindow::StaticProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (!self) return DefWindowProcW(wnd, msg, wp, lp);
   try {
     if (msg == WM_DPICHANGED) {
+      self->FDpi = LOWORD(wp);
       const RECT* r = reinterpret_cast<const RECT*>(lp);
       SetWindowPos(wnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
@@ -107,6 +108,7 @@ void TWindow::SetCaption(const std::wstring& text) {
 }
 
 UINT TWindow::Dpi() const {
+  if (FDpi) return FDpi;
   const UINT dpi = FHandle ? GetDpiForWindow(FHandle) : 0;
   return dpi ? dpi : GetDpiForSystem();
 }
@@ -173,12 +175,15 @@ void TWindow::SetDialogNavigation(bool on) {
 bool TWindow::IsDialogWindow(HWND wnd) { return DialogWindows().count(wnd) != 0; }
 
 void TWindow::SetClientSize(int w, int h) {
+  // The frame as it is drawn now: right after a DPI change the system's metrics for the
+  // new DPI need not be those of the frame around the window.
+  RECT wr{}, cr{};
+  GetWindowRect(FHandle, &wr);
+  GetClientRect(FHandle, &cr);
+  const int frameW = (wr.right - wr.left) - cr.right, frameH = (wr.bottom - wr.top) - cr.bottom;
   const UINT dpi = Dpi();
-  RECT r{0, 0, ScaleForDpi(w, dpi), ScaleForDpi(h, dpi)};
-  const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(FHandle, GWL_STYLE));
-  const DWORD ex = static_cast<DWORD>(GetWindowLongPtrW(FHandle, GWL_EXSTYLE));
-  AdjustWindowRectExForDpi(&r, style, FALSE, ex, dpi);
-  SetWindowPos(FHandle, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(FHandle, nullptr, 0, 0, ScaleForDpi(w, dpi) + frameW, ScaleForDpi(h, dpi) + frameH,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int TWindow::ShowModal() {

@@ -40,6 +40,7 @@ class TWindow {
   std::wstring Caption() const;
   void SetCaption(const std::wstring& text);
 
+  // The DPI of the monitor the window is on (the last WM_DPICHANGED's, once one came).
   UINT Dpi() const;
   // n design pixels at the window's DPI: n * dpi / 96, halves to the even neighbour.
   int ScaleValue(int n) const;
@@ -94,6 +95,7 @@ class TWindow {
   static LRESULT CALLBACK StaticProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
   int FModalResult = 0;
   bool FInModal = false;
+  UINT FDpi = 0;
 };
 
 // Everything the message loop needs: dialog navigation for the windows that asked for it.
