@@ -7,6 +7,9 @@
 #include "app/Translate.h"
 #include "app/TranslateWin.h"
 #include "app/TrayIcon.h"
+#include "capture/Area.h"
+#include "capture/HotKey.h"
+#include "capture/Size.h"
 #include "ui/MsgBox.h"
 
 void TFrmVantoru::ChkLangClick(const std::wstring& name) {
@@ -25,5 +28,8 @@ void TFrmVantoru::ChkLangClick(const std::wstring& name) {
   SaveConfig(setting::Language, FLanguage);
 }
 
-// The owned windows are built elsewhere; they are translated here once they exist.
-void TFrmVantoru::TranslateOwnedWindows() {}
+void TFrmVantoru::TranslateOwnedWindows() {
+  if (FArea) TranslateComponent(*FArea);
+  if (FHotKey) TranslateComponent(*FHotKey);
+  if (FSize) TranslateComponent(*FSize);
+}
