@@ -382,6 +382,7 @@ void TFrmVantoru::CaptureStart() {
   if (!bitmap) return;
 
   try {
+    if (bitmap->Empty()) throw EError(L"Nothing was captured: the picture is empty.");
     if (output == toTXT) {
       handedOver = RecognizeText(std::move(bitmap));
       if (handedOver) return;
