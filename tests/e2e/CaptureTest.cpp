@@ -1,6 +1,7 @@
 // Captures of the real screen, routed to files: what lies in the save folder afterwards.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <regex>
 
 #include "app/Ids.h"
@@ -78,4 +79,152 @@ TEST_F(Capture, EveryFileFormatHoldsThePicture) {
   }
 }
 
+void MoveMouse(int x, int y) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  in.mi.dx = (x * 65536 + 65535) / GetSystemMetrics(SM_CXSCREEN);
+  in.mi.dy = (y * 65536 + 65535) / GetSystemMetrics(SM_CYSCREEN);
+  in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  SendInput(1, &in, sizeof(in));
+}
+
+TEST_F(Capture, PointerIsDrawnAtItsHotSpotClippedAndOnlyWhenAsked) {
+  // The program draws the pointer it shows itself: the hand over its copyright line. The
+  // window sits in the screen's bottom-right corner, so the hand reaches past the edge.
+  SetDword(kSettingsKey, L"mouse", 1);
+  auto v = TVantoru::Start();
+  RECT wr{};
+  GetWindowRect(v.Window(), &wr);
+  const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+  SetWindowPos(v.Window(), nullptr, sw - (wr.right - wr.left), sh - (wr.bottom - wr.top), 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER);
+  SetForegroundWindow(v.Window());
+  RECT label{};
+  ASSERT_TRUE(WaitFor([&] {
+    GetWindowRect(v.Control(ctl::LblCopyright), &label);
+    return label.bottom > sh - 20;
+  }));
+  const POINT at{sw - 12, (label.top + label.bottom) / 2};
+  ASSERT_LT(at.x, label.right);
+  MoveMouse(at.x - 4, at.y - 2);
+  Sleep(100);
+  MoveMouse(at.x, at.y);
+  Sleep(300);
+
+  ASSERT_EQ(CaptureNow(v), L"");
+  v.MenuCommand(cmd::ChkMouse);  // off
+  ASSERT_EQ(CaptureNow(v), L"");
+  const auto files = WaitForFiles(FSaveDir, 2);
+  ASSERT_EQ(files.size(), 2u);
+  const TPixels on = DecodeImageFile(FSaveDir + files[0]);
+  const TPixels off = DecodeImageFile(FSaveDir + files[1]);
+  ASSERT_EQ(on.Width, sw);
+  ASSERT_EQ(off.Width, sw);
+  const TPixels screen = ReadScreen(0, 0, sw, sh);
+  EXPECT_EQ(off.Data, screen.Data) << "without the option the picture is the screen alone";
+
+  // Expected: the hand drawn over the plain picture at the pointer less its hot spot.
+  HCURSOR hand = LoadCursorW(nullptr, IDC_HAND);
+  ICONINFO ii{};
+  ASSERT_TRUE(GetIconInfo(hand, &ii));
+  if (ii.hbmMask) DeleteObject(ii.hbmMask);
+  if (ii.hbmColor) DeleteObject(ii.hbmColor);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = sw;
+  bi.bmiHeader.biHeight = -sh;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HDC mem = CreateCompatibleDC(nullptr);
+  HBITMAP dib = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, dib);
+  std::memcpy(bits, off.Data.data(), off.Data.size() * 4);
+  DrawIcon(mem, at.x - static_cast<int>(ii.xHotspot), at.y - static_cast<int>(ii.yHotspot), hand);
+  GdiFlush();
+  std::vector<uint32_t> expected(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + off.Data.size());
+  for (auto& c : expected) c &= 0xFFFFFF;
+  SelectObject(mem, old);
+  DeleteObject(dib);
+  DeleteDC(mem);
+  EXPECT_NE(on.Data, off.Data) << "the pointer is drawn";
+  int wrong = 0;
+  for (size_t i = 0; i < expected.size(); ++i) wrong += expected[i] != on.Data[i];
+  EXPECT_EQ(wrong, 0) << "hot spot " << ii.xHotspot << "," << ii.yHotspot;
+}
+
+TEST_F(Capture, ActiveWindowIsCapturedAtItsOwnBounds) {
+  TPatternWindow pattern(300, 200, 210, 130);
+  SetDword(kSettingsKey, L"area", 3);
+  auto v = TVantoru::Start();
+  SetForegroundWindow(pattern.Handle());
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == pattern.Handle(); }));
+  ASSERT_EQ(CaptureNow(v), L"");
+  const auto files = WaitForFiles(FSaveDir, 1);
+  ASSERT_EQ(files.size(), 1u);
+  const TPixels png = DecodeImageFile(FSaveDir + files[0]);
+  EXPECT_EQ(png.Width, 210);
+  EXPECT_EQ(png.Height, 130);
+  EXPECT_EQ(WorstDifference(png, pattern, 300, 200), 0);
+}
+
+TEST_F(Capture, NothingCapturedIsAFailureAndLeavesNoFile) {
+  // The web page mode without a loaded page yields an empty picture.
+  auto v = TVantoru::Start();
+  v.SelectInList(ctl::ChkArea, 5);
+  for (HWND w : ProcessWindows(v.Process().Pid(), nullptr, true))
+    if (w != v.Window()) ShowWindow(w, SW_HIDE);  // whatever that mode opened stays out of the way
+  const std::wstring text = CaptureNow(v);
+  EXPECT_EQ(text.rfind(L"Capture failed.\r\r", 0), 0u) << std::string(text.begin(), text.end());
+  EXPECT_NE(text.find(L"empty"), std::wstring::npos);
+  EXPECT_TRUE(FilesIn(FSaveDir).empty());
+  // The controller is idle again.
+  v.SelectInList(ctl::ChkArea, 0);
+  EXPECT_EQ(CaptureNow(v), L"");
+  EXPECT_EQ(WaitForFiles(FSaveDir, 1), std::vector<std::wstring>{L"V-001.png"});
+}
+
+TEST_F(Capture, AMissingSaveFolderIsAFailureThatNamesIt) {
+  const std::wstring missing = FSaveDir + L"gone";
+  SetString(kSettingsKey, L"path", missing);
+  auto v = TVantoru::Start();
+  const std::wstring text = CaptureNow(v);
+  EXPECT_EQ(text.rfind(L"Capture failed.\r\r", 0), 0u) << std::string(text.begin(), text.end());
+  EXPECT_NE(text.find(missing + L"\\V-001.png"), std::wstring::npos) << std::string(text.begin(), text.end());
+  EXPECT_TRUE(FilesIn(FSaveDir).empty());
+  EXPECT_EQ(GetFileAttributesW(missing.c_str()), INVALID_FILE_ATTRIBUTES) << "the folder is not created";
+}
+
+TEST_F(Capture, NamesFollowTheNamingMenu) {
+  // Sequential #1 counts every "V-" entry but plain folders, in the real folder.
+  CloseHandle(CreateFileW((FSaveDir + L"V-005.jpg").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+  CreateDirectoryW((FSaveDir + L"V-009").c_str(), nullptr);
+  CreateDirectoryW((FSaveDir + L"V-030.d").c_str(), nullptr);
+  auto v = TVantoru::Start();
+  ASSERT_EQ(CaptureNow(v), L"");
+  EXPECT_EQ(WaitForFiles(FSaveDir, 2), (std::vector<std::wstring>{L"V-005.jpg", L"V-006.png"}));
+
+  // Sequential #2 fills the first free number of its extension.
+  v.MenuCommand(cmd::ChkAppend3);
+  EXPECT_EQ(GetDword(kSettingsKey, L"append"), std::optional<DWORD>(3));
+  ASSERT_EQ(CaptureNow(v), L"");
+  EXPECT_EQ(WaitForFiles(FSaveDir, 3), (std::vector<std::wstring>{L"V-001.png", L"V-005.jpg", L"V-006.png"}));
+
+  // Date and time, to the millisecond, in local time.
+  v.MenuCommand(cmd::ChkAppend2);
+  SYSTEMTIME before{};
+  GetLocalTime(&before);
+  ASSERT_EQ(CaptureNow(v), L"");
+  ASSERT_TRUE(v.Quit());
+  const auto files = WaitForFiles(FSaveDir, 4);
+  ASSERT_EQ(files.size(), 4u);
+  const std::wstring dated = files[3];
+  EXPECT_TRUE(std::regex_match(std::string(dated.begin(), dated.end()), std::regex(R"(V-\d{8}-\d{9}\.png)")))
+      << std::string(dated.begin(), dated.end());
+  wchar_t day[16];
+  swprintf(day, 16, L"V-%04d%02d%02d-", before.wYear, before.wMonth, before.wDay);
+  EXPECT_EQ(dated.rfind(day, 0), 0u);
+}
+
 }  // namespace
+
