@@ -473,8 +473,8 @@ void TFrmVantoru::ChkSaveToChange() {
     case toWebP:
       SetSaveToWidth(82);
       if (!FileExists(ProgramDir() + L"libwebp.dll")) {
-        ShowMessage(FormatW(Translate(L"\"%s\" 파일이 없습니다.").c_str(), L"libwebp.dll"), MB_ICONINFORMATION, false,
-                    &caption);
+        ShowMessage(ReplaceAll(Translate(L"\"%s\" 파일이 없습니다."), L"%s", L"libwebp.dll"), MB_ICONINFORMATION,
+                    false, &caption);
         ShellOpen(HelpPageUrl(L"webpnotfound"));
         SetComboIndex(L"ChkSaveTo", toPNG);
         SetSaveToWidth(145);
@@ -485,8 +485,8 @@ void TFrmVantoru::ChkSaveToChange() {
       SetSaveToWidth(145);
       if (!FileExists(ProgramDir() + L"ffmpeg.exe")) {
         SetComboIndex(L"ChkSaveTo", toPNG);
-        ShowMessage(FormatW(Translate(L"\"%s\" 파일이 없습니다.").c_str(), L"ffmpeg.exe"), MB_ICONINFORMATION, false,
-                    &caption);
+        ShowMessage(ReplaceAll(Translate(L"\"%s\" 파일이 없습니다."), L"%s", L"ffmpeg.exe"), MB_ICONINFORMATION,
+                    false, &caption);
         ShellOpen(HelpPageUrl(L"ffmpegnotfound"));
       }
       break;
