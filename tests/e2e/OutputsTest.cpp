@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "app/Ids.h"
 #include "e2e/Captures.h"
+
+#include <winspool.h>
 
 using namespace e2e;
 
@@ -133,6 +136,69 @@ TEST_F(Outputs, JpegQualityListSetsTheFilesQuality) {
   ASSERT_EQ(files, (std::vector<std::wstring>{L"V-001.jpg", L"V-002.jpg"}));
   const size_t q60 = ReadFileBytes(FSaveDir + files[0]).size(), q100 = ReadFileBytes(FSaveDir + files[1]).size();
   EXPECT_GT(q100, q60 * 3 / 2);
+}
+
+std::wstring FromUnixPath(const char* path) {
+  std::wstring w = L"Z:";
+  for (const char* p = path; *p; ++p) w += *p == '/' ? L'\\' : static_cast<wchar_t>(*p);
+  if (w.back() != L'\\') w += L'\\';
+  return w;
+}
+
+std::vector<std::wstring> Pages(const std::wstring& folder) {
+  std::vector<std::wstring> pages;
+  for (const auto& f : FilesIn(folder))
+    if (f.size() > 4 && f.compare(f.size() - 4, 4, L".png") == 0) pages.push_back(f);
+  return pages;
+}
+
+TEST_F(Outputs, PrinterGetsOneJobWithThePictureEnlargedAtTheTopLeft) {
+  const char* out = std::getenv("VANTORU_PRINT_OUT");
+  const char* queue = std::getenv("VANTORU_PRINTER");
+  if (!out || !queue) GTEST_SKIP() << "no print queue: scripts/test.sh starts one with scripts/print-queue.sh";
+  const std::wstring folder = FromUnixPath(out);
+  const std::wstring printer(queue, queue + std::strlen(queue));
+  ASSERT_TRUE(SetDefaultPrinterW(printer.c_str()));
+  const size_t before = Pages(folder).size();
+  // What the page must show, from the printer's own resolution and printable area.
+  HDC dc = CreateDCW(L"WINSPOOL", printer.c_str(), nullptr, nullptr);
+  ASSERT_NE(dc, nullptr);
+  const int dpiX = GetDeviceCaps(dc, LOGPIXELSX), dpiY = GetDeviceCaps(dc, LOGPIXELSY);
+  const int offX = GetDeviceCaps(dc, PHYSICALOFFSETX), offY = GetDeviceCaps(dc, PHYSICALOFFSETY);
+  DeleteDC(dc);
+
+  TPatternWindow flat(300, 200, 160, 120, 0x1E90FF);
+  SetDword(kSettingsKey, L"area", 3);
+  SetDword(kSettingsKey, L"saveto", 9);
+  auto v = TVantoru::Start();
+  SetForegroundWindow(flat.Handle());
+  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == flat.Handle(); }));
+  ASSERT_EQ(CaptureNow(v), L"");
+  std::vector<std::wstring> pages;
+  ASSERT_TRUE(WaitFor([&] { return (pages = Pages(folder)).size() > before; }, std::chrono::seconds(30)))
+      << "no job reached the queue";
+  Sleep(500);
+  EXPECT_EQ(Pages(folder).size(), before + 1) << "one job";
+  EXPECT_TRUE(FilesIn(FSaveDir).empty());
+
+  std::wstring page;
+  for (const auto& p : Pages(folder))
+    if (page.empty() || CompareStringOrdinal(p.c_str(), -1, page.c_str(), -1, FALSE) == CSTR_GREATER_THAN) page = p;
+  const TPixels png = DecodeImageFile(folder + page);
+  ASSERT_GT(png.Width, 0);
+  int left = png.Width, top = png.Height, right = -1, bottom = -1;
+  for (int y = 0; y < png.Height; ++y)
+    for (int x = 0; x < png.Width; ++x)
+      if (ColorDistance(png.At(x, y), 0x1E90FF) <= 24)
+        left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = std::max(bottom, y);
+  ASSERT_GE(right, 0) << "the picture is not on the page";
+  // Printer dots per screen pixel, whole: 160 x 120 pixels at (dpi / 96) dots each; the page
+  // image has 100 pixels per inch.
+  const double wantW = 160.0 * (dpiX / 96) * 100 / dpiX, wantH = 120.0 * (dpiY / 96) * 100 / dpiY;
+  EXPECT_NEAR(right - left + 1, wantW, 2.0);
+  EXPECT_NEAR(bottom - top + 1, wantH, 2.0);
+  EXPECT_NEAR(left, offX * 100.0 / dpiX, 2.0);
+  EXPECT_NEAR(top, offY * 100.0 / dpiY, 2.0);
 }
 
 }  // namespace
