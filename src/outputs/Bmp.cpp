@@ -22,10 +22,9 @@ std::vector<uint8_t> EncodeBmp(const TPixelView& image) {
   if (imageSize + kHeaders > std::numeric_limits<uint32_t>::max())
     throw EEncoderError(L"The picture is too large for a bitmap file.");
 
-  std::vector<uint8_t> out;
+  std::vector<uint8_t> out(kHeaders);
   out.reserve(static_cast<size_t>(imageSize) + kHeaders);
-  uint8_t header[kHeaders];
-  uint8_t* p = header;
+  uint8_t* p = out.data();
   *p++ = 'B';
   *p++ = 'M';
   PutLE(p, static_cast<uint32_t>(imageSize + kHeaders), 4);
@@ -42,13 +41,12 @@ std::vector<uint8_t> EncodeBmp(const TPixelView& image) {
   PutLE(p, 0, 4);
   PutLE(p, 0, 4);
   PutLE(p, 0, 4);
-  out.insert(out.end(), header, header + kHeaders);
 
   static const uint8_t kPad[4] = {0, 0, 0, 0};
   for (int y = image.Height - 1; y >= 0; --y) {
     const uint8_t* row = image.Row(y);
     out.insert(out.end(), row, row + pixelBytes);
-    out.insert(out.end(), kPad, kPad + (stride - pixelBytes));
+    if (stride > pixelBytes) out.insert(out.end(), kPad, kPad + (stride - pixelBytes));
   }
   return out;
 }

@@ -31,30 +31,40 @@ struct TPalette {
 // Builds the octree from the colour histogram, merges the leaves with the fewest pixels
 // (deepest level first) until at most 256 remain, and fills `lut` with the palette index
 // of every 6-bit colour the tree covers (-1 for colours of no branch).
-TPalette Quantize(const TPixelView& image, int16_t* lut) {
-  struct TBin {
-    uint64_t R, G, B;
-    uint32_t Count;
-  };
-  std::unique_ptr<TBin[]> bins(new TBin[kBins]());
+// Pixel count and channel sums of every 6-bit colour cell. 32-bit sums hold up to
+// 16,843,009 pixels of value 255; larger pictures take 64-bit ones.
+template <typename TSum>
+struct TBin {
+  TSum R, G, B, Count;
+};
+
+template <typename TSum>
+std::unique_ptr<TBin<TSum>[]> Histogram(const TPixelView& image) {
+  std::unique_ptr<TBin<TSum>[]> bins(new TBin<TSum>[kBins]());
   const int bpp = image.BytesPerPixel();
   for (int y = 0; y < image.Height; ++y) {
     const uint8_t* p = image.Row(y);
     for (int x = 0; x < image.Width; ++x, p += bpp) {
-      TBin& bin = bins[BinOf(p[2], p[1], p[0])];
+      TBin<TSum>& bin = bins[BinOf(p[2], p[1], p[0])];
       bin.R += p[2];
       bin.G += p[1];
       bin.B += p[0];
       ++bin.Count;
     }
   }
+  return bins;
+}
 
+template <typename TSum>
+TPalette Quantize(const TPixelView& image, int16_t* lut) {
+  const std::unique_ptr<TBin<TSum>[]> bins = Histogram<TSum>(image);
   std::vector<TNode> nodes(1);
+  nodes.reserve(4096);
   std::vector<int32_t> byLevel[kDepth];
   byLevel[0].push_back(0);
   int leaves = 0;
   for (int key = 0; key < kBins; ++key) {
-    const TBin& bin = bins[key];
+    const TBin<TSum>& bin = bins[key];
     if (!bin.Count) continue;
     const int r = key >> 12, g = (key >> 6) & 63, b = key & 63;
     int32_t at = 0;
@@ -132,15 +142,47 @@ TPalette Quantize(const TPixelView& image, int16_t* lut) {
   return pal;
 }
 
-int Nearest(const TPalette& pal, int r, int g, int b) {
-  int best = 0, bestDist = 1 << 30;
-  for (int i = 0; i < pal.Size; ++i) {
-    const int dr = pal.Rgb[i][0] - r, dg = pal.Rgb[i][1] - g, db = pal.Rgb[i][2] - b;
-    const int d = dr * dr + dg * dg + db * db;
-    if (d < bestDist) bestDist = d, best = i;
+// Nearest palette colour: the entries sorted by red are searched outward from `r`, and
+// the search stops on each side once the red difference alone exceeds the best distance.
+class TNearest {
+ public:
+  explicit TNearest(const TPalette& pal) : FPal(pal) {
+    for (int i = 0; i < pal.Size; ++i) FOrder[i] = static_cast<uint8_t>(i);
+    std::stable_sort(FOrder, FOrder + pal.Size, [&](uint8_t a, uint8_t b) { return pal.Rgb[a][0] < pal.Rgb[b][0]; });
   }
-  return best;
-}
+  int Find(int r, int g, int b) const {
+    const int n = FPal.Size;
+    int hi = static_cast<int>(std::lower_bound(FOrder, FOrder + n, r, [&](uint8_t i, int v) { return FPal.Rgb[i][0] < v; }) - FOrder);
+    int lo = hi - 1, best = FOrder[hi < n ? hi : n - 1], bestDist = 1 << 30;
+    while (lo >= 0 || hi < n) {
+      if (hi < n) {
+        const uint8_t* c = FPal.Rgb[FOrder[hi]];
+        const int dr = c[0] - r;
+        if (dr * dr >= bestDist) hi = n;
+        else {
+          const int d = dr * dr + (c[1] - g) * (c[1] - g) + (c[2] - b) * (c[2] - b);
+          if (d < bestDist) bestDist = d, best = FOrder[hi];
+          ++hi;
+        }
+      }
+      if (lo >= 0) {
+        const uint8_t* c = FPal.Rgb[FOrder[lo]];
+        const int dr = c[0] - r;
+        if (dr * dr >= bestDist) lo = -1;
+        else {
+          const int d = dr * dr + (c[1] - g) * (c[1] - g) + (c[2] - b) * (c[2] - b);
+          if (d < bestDist) bestDist = d, best = FOrder[lo];
+          --lo;
+        }
+      }
+    }
+    return best;
+  }
+
+ private:
+  const TPalette& FPal;
+  uint8_t FOrder[kMaxColors];
+};
 
 inline int Clamp255(int v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
 
@@ -151,25 +193,40 @@ std::vector<uint8_t> Dither(const TPixelView& image, const TPalette& pal, int16_
   const int w = image.Width, bpp = image.BytesPerPixel();
   std::vector<uint8_t> indices(static_cast<size_t>(w) * image.Height);
   std::vector<int32_t> errA(static_cast<size_t>(w + 2) * 3), errB(errA.size());
+  const TNearest nearest(pal);
   int32_t* cur = errA.data();
   int32_t* next = errB.data();
   for (int y = 0; y < image.Height; ++y) {
     const uint8_t* p = image.Row(y);
     uint8_t* out = indices.data() + static_cast<size_t>(y) * w;
     std::fill(next, next + (w + 2) * 3, 0);
+    // Flat areas of a colour the palette holds exactly carry no error: such a run repeats
+    // its index without any lookup.
+    uint32_t lastColor = 0xFFFFFFFFu;
+    int lastIndex = 0;
     for (int x = 0; x < w; ++x, p += bpp) {
       int32_t* e = cur + (x + 1) * 3;
+      const uint32_t color = (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
+      if ((e[0] | e[1] | e[2]) == 0 && color == lastColor) {
+        out[x] = static_cast<uint8_t>(lastIndex);
+        continue;
+      }
+      lastColor = 0xFFFFFFFFu;
       const int r = Clamp255(p[2] + ((e[0] + 8) >> 4));
       const int g = Clamp255(p[1] + ((e[1] + 8) >> 4));
       const int b = Clamp255(p[0] + ((e[2] + 8) >> 4));
       const int bin = BinOf(r, g, b);
       int index = lut[bin];
       if (index < 0) {
-        index = Nearest(pal, ((r >> 2) << 2) + 2, ((g >> 2) << 2) + 2, ((b >> 2) << 2) + 2);
+        index = nearest.Find(((r >> 2) << 2) + 2, ((g >> 2) << 2) + 2, ((b >> 2) << 2) + 2);
         lut[bin] = static_cast<int16_t>(index);
       }
       out[x] = static_cast<uint8_t>(index);
       const int er = r - pal.Rgb[index][0], eg = g - pal.Rgb[index][1], eb = b - pal.Rgb[index][2];
+      if ((er | eg | eb) == 0) {
+        if ((e[0] | e[1] | e[2]) == 0) lastColor = color, lastIndex = index;
+        continue;
+      }
       int32_t* right = e + 3;
       int32_t* below = next + (x + 1) * 3;
       right[0] += er * 7, right[1] += eg * 7, right[2] += eb * 7;
@@ -277,7 +334,8 @@ std::vector<uint8_t> EncodeGif(const TPixelView& image) {
   CheckPicture(image);
   if (image.Width > 65535 || image.Height > 65535) throw EEncoderError(L"The picture is too large for a GIF file.");
   std::unique_ptr<int16_t[]> lut(new int16_t[kBins]);
-  const TPalette pal = Quantize(image, lut.get());
+  const bool small = static_cast<uint64_t>(image.Width) * static_cast<uint64_t>(image.Height) <= 16843009u;
+  const TPalette pal = small ? Quantize<uint32_t>(image, lut.get()) : Quantize<uint64_t>(image, lut.get());
   const std::vector<uint8_t> indices = Dither(image, pal, lut.get());
 
   int bits = 1;
