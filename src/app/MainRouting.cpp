@@ -69,9 +69,7 @@ std::wstring TFrmVantoru::NewFilename(const std::wstring& ext) {
 int TFrmVantoru::LastSequenceNumber() { return ::LastSequenceNumber(TWinFolder(FSavePath).Entries()); }
 
 void TFrmVantoru::BtnOpenDirClick() {
-  // Quoted, or a folder with a space would reach the explorer as two arguments.
-  const std::wstring folder = L"\"" + FSavePath + L"\"";
-  ShellExecuteW(nullptr, L"open", L"explorer.exe", folder.c_str(), nullptr, SW_SHOW);
+  ShellExecuteW(nullptr, L"open", L"explorer.exe", FSavePath.c_str(), nullptr, SW_SHOW);
 }
 
 namespace {

@@ -74,6 +74,20 @@ TEST_F(Outputs, WebPWithoutItsLibraryIsRefusedAndTheListReturnsToPng) {
   EXPECT_EQ(WaitForFiles(FSaveDir, 1), std::vector<std::wstring>{L"V-001.png"});
 }
 
+TEST_F(Outputs, WebPLoadsItsLibraryAtEachSave) {
+  // Chosen while the library is there; gone by the capture: no file and no message.
+  auto v = TVantoru::Start();
+  v.SelectInList(ctl::ChkSaveTo, 4);
+  ASSERT_EQ(v.ListIndex(ctl::ChkSaveTo), 4);
+  EXPECT_TRUE(IsWindowVisible(v.Control(ctl::ChkWebp_qual)));
+  ASSERT_EQ(CaptureNow(v), L"");
+  EXPECT_EQ(WaitForFiles(FSaveDir, 1), std::vector<std::wstring>{L"V-001.webp"});
+  ASSERT_TRUE(DeleteFileW((v.Folder() + L"libwebp.dll").c_str())) << "the library stays loaded after a save";
+  ASSERT_EQ(CaptureNow(v), L"");
+  Sleep(300);
+  EXPECT_EQ(FilesIn(FSaveDir), std::vector<std::wstring>{L"V-001.webp"});
+}
+
 TEST_F(Outputs, Mp4WithoutTheEncoderIsRefusedAndWithItStays) {
   {
     TUrlLog urls;
