@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "app/FileNaming.h"
 
@@ -15,9 +16,9 @@ namespace {
 class TRealFolder : public TSaveFolder {
  public:
   TRealFolder() {
-    static int counter = 0;
-    FPath = fs::temp_directory_path() / ("vantoru-naming-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                         "-" + std::to_string(++counter));
+    // Unique across the test processes that ctest runs side by side.
+    static std::random_device random;
+    FPath = fs::temp_directory_path() / ("vantoru-naming-" + std::to_string(random()) + std::to_string(random()));
     fs::remove_all(FPath);
     fs::create_directories(FPath);
   }
