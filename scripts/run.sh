@@ -14,9 +14,10 @@ trap vantoru_env_stop EXIT
 vantoru_env_start "$top/build/wine-run"
 bin="$top/build/windows"
 "$VANTORU_WINE" "$bin/vantoru.exe" </dev/null >/dev/null 2>&1 &
+vantoru_pid=$!
 "$VANTORU_WINE" "$bin/vantoructl.exe" wait </dev/null
 echo "Vantoru is running (display $DISPLAY). Capturing the screen:"
 "$VANTORU_WINE" "$bin/vantoructl.exe" capture </dev/null
 "$VANTORU_WINE" "$bin/vantoructl.exe" quit </dev/null
-wait
+wait "$vantoru_pid"
 echo "Vantoru has quit."

@@ -23,11 +23,17 @@ fi
 echo "== windows: configure and build"
 if cmake --preset windows -DVANTORU_TESTS=ON >build-windows.log 2>&1 && cmake --build --preset windows -j "$jobs" >>build-windows.log 2>&1; then
   . "$top/scripts/winenv.sh"
-  trap vantoru_env_stop EXIT
+  # A PDF print queue for the printing test; without one that test is skipped.
+  print_dir="$top/build/print"
+  trap 'vantoru_env_stop; "$top/scripts/print-queue.sh" stop "$print_dir"' EXIT
+  if queue=$("$top/scripts/print-queue.sh" start "$print_dir"); then
+    export VANTORU_PRINTER="$queue" VANTORU_PRINT_OUT="$print_dir/out"
+  fi
   vantoru_env_start "$top/build/wine"
   echo "== windows: tests under Wine (display $DISPLAY)"
   ctest --preset windows -j 2 ${VANTORU_CTEST_ARGS:-} || failed=1
   vantoru_env_stop
+  "$top/scripts/print-queue.sh" stop "$print_dir"
   trap - EXIT
 else
   tail -n 60 build-windows.log; failed=1

@@ -1,12 +1,16 @@
 // vantoructl: drives a running Vantoru the way another program does.
 //   vantoructl wait            wait (up to 30 s) until Vantoru answers
 //   vantoructl capture         one capture in the current mode and output; prints the new file
+//   vantoructl time [N]        N captures (default 10); prints the milliseconds from each
+//                              WM_COPYDATA send to its reply, then min, median and max
 //   vantoructl about | quit
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -88,12 +92,33 @@ int wmain(int argc, wchar_t** argv) {
     wprintf(L"%ls\n", now.c_str());
     return 0;
   }
+  if (what == L"time") {
+    const int n = argc > 2 ? _wtoi(argv[2]) : 10;
+    std::vector<double> ms;
+    LARGE_INTEGER freq, t0, t1;
+    QueryPerformanceFrequency(&freq);
+    for (int i = 0; i < n; ++i) {
+      QueryPerformanceCounter(&t0);
+      const LRESULT r = Send(wnd, L"{\"command\":\"capture\"}");
+      QueryPerformanceCounter(&t1);
+      if (r != 1) {
+        fwprintf(stderr, L"vantoructl: the capture command was not accepted (%ld)\n", static_cast<long>(r));
+        return 1;
+      }
+      ms.push_back(1000.0 * static_cast<double>(t1.QuadPart - t0.QuadPart) / static_cast<double>(freq.QuadPart));
+      wprintf(L"capture %d: %.1f ms\n", i + 1, ms.back());
+    }
+    if (ms.empty()) return 0;
+    std::sort(ms.begin(), ms.end());
+    wprintf(L"min %.1f ms, median %.1f ms, max %.1f ms\n", ms.front(), ms[ms.size() / 2], ms.back());
+    return 0;
+  }
   if (what == L"about") return Send(wnd, L"{\"command\":\"about\"}") == 1 ? 0 : 1;
   if (what == L"quit") {
     DWORD_PTR r = 0;
     SendMessageTimeoutW(wnd, WM_USER, 2, 0, SMTO_NORMAL, 10000, &r);
     return 0;
   }
-  fwprintf(stderr, L"usage: vantoructl wait|capture|about|quit\n");
+  fwprintf(stderr, L"usage: vantoructl wait|capture|time [N]|about|quit\n");
   return 2;
 }

@@ -408,6 +408,7 @@ void TFrmVantoru::CaptureStart() {
   if (!bitmap) return;
 
   try {
+    if (bitmap->Empty()) throw EError(L"Nothing was captured: the picture is empty.");
     if (output == toTXT) {
       handedOver = RecognizeText(std::move(bitmap));
       if (handedOver) return;
@@ -498,8 +499,8 @@ void TFrmVantoru::ChkSaveToChange() {
     case toWebP:
       SetSaveToWidth(82);
       if (!FileExists(ProgramDir() + L"libwebp.dll")) {
-        ShowMessage(FormatW(Translate(L"\"%s\" 파일이 없습니다.").c_str(), L"libwebp.dll"), MB_ICONINFORMATION, false,
-                    &caption);
+        ShowMessage(ReplaceAll(Translate(L"\"%s\" 파일이 없습니다."), L"%s", L"libwebp.dll"), MB_ICONINFORMATION,
+                    false, &caption);
         ShellOpen(HelpPageUrl(L"webpnotfound"));
         SetComboIndex(L"ChkSaveTo", toPNG);
         SetSaveToWidth(145);
@@ -510,8 +511,8 @@ void TFrmVantoru::ChkSaveToChange() {
       SetSaveToWidth(145);
       if (!FileExists(ProgramDir() + L"ffmpeg.exe")) {
         SetComboIndex(L"ChkSaveTo", toPNG);
-        ShowMessage(FormatW(Translate(L"\"%s\" 파일이 없습니다.").c_str(), L"ffmpeg.exe"), MB_ICONINFORMATION, false,
-                    &caption);
+        ShowMessage(ReplaceAll(Translate(L"\"%s\" 파일이 없습니다."), L"%s", L"ffmpeg.exe"), MB_ICONINFORMATION,
+                    false, &caption);
         ShellOpen(HelpPageUrl(L"ffmpegnotfound"));
       }
       break;

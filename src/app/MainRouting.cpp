@@ -1,35 +1,129 @@
 // Output routing, file naming and the save folder of the main window.
 #include "app/Main.h"
 
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
 #include "app/AutoStart.h"
 #include "app/Errors.h"
+#include "app/FileNaming.h"
 #include "app/Text.h"
+#include "app/Translate.h"
 #include "app/Types.h"
+#include "capture/Capture.h"
 #include "outputs/Clipboard.h"
+#include "outputs/Save.h"
+
+namespace {
+
+// The save folder as the naming rules see it.
+class TWinFolder : public TSaveFolder {
+ public:
+  explicit TWinFolder(const std::wstring& path) : FPath(path) {}
+  std::vector<TDirEntry> Entries() const override {
+    std::vector<TDirEntry> entries;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(JoinPath(FPath, L"*.*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return entries;
+    do entries.push_back({fd.cFileName, fd.dwFileAttributes});
+    while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return entries;
+  }
+  // Any entry of that name, a folder too: a file could not be created over it.
+  bool Contains(const std::wstring& name) const override {
+    return GetFileAttributesW(JoinPath(FPath, name).c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+
+ private:
+  std::wstring FPath;
+};
+
+}  // namespace
 
 void TFrmVantoru::Deliver(std::unique_ptr<TBitmap>& bitmap, const TRect& rect, int output) {
   if (!bitmap || bitmap->Empty()) throw EError(L"The picture is empty.");
   switch (output) {
+    case toPNG: SavePNG(*bitmap, NewFilename(L"png")); break;
+    case toJPG: SaveJPG(*bitmap, NewFilename(L"jpg"), static_cast<uint8_t>(Quality(L"ChkJPEG_qual"))); break;
+    case toGIF: SaveGIF(*bitmap, NewFilename(L"gif")); break;
+    case toBMP: SaveBMP(*bitmap, NewFilename(L"bmp")); break;
+    case toWebP: SaveWebP(*bitmap, NewFilename(L"webp"), Quality(L"ChkWebp_qual")); break;
     case toClipboard: CopyBitmapToClipboard(*bitmap); break;
+    case toPrinter: PrintBitmap(*bitmap, static_cast<int>(Dpi())); break;
     case toFloating: ShowFloating(*bitmap, rect); break;
-    case toMP4:
-    case toUpload: break;
-    default: throw EError(L"This output is not available in this build.");
+    default: break;  // MP4 records instead; text and upload go their own way
   }
 }
 
 std::wstring TFrmVantoru::NewFilename(const std::wstring& ext) {
-  for (int n = 1;; ++n) {
-    const std::wstring path = JoinPath(FSavePath, FormatW(L"V-%03d.%ls", n, ext.c_str()));
-    if (!FileExists(path)) return path;
-  }
+  int naming = 0;  // none checked: date and time
+  if (MenuChecked(L"ChkAppend1")) naming = fnSequential1;
+  else if (MenuChecked(L"ChkAppend3")) naming = fnSequential2;
+  SYSTEMTIME st{};
+  GetLocalTime(&st);
+  const TLocalTime now{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
+  return JoinPath(FSavePath, NextFileName(naming, TWinFolder(FSavePath), ext, now));
 }
 
-int TFrmVantoru::LastSequenceNumber() { return 0; }
+int TFrmVantoru::LastSequenceNumber() { return ::LastSequenceNumber(TWinFolder(FSavePath).Entries()); }
 
-void TFrmVantoru::BtnOpenDirClick() {}
+void TFrmVantoru::BtnOpenDirClick() {
+  ShellExecuteW(nullptr, L"open", L"explorer.exe", FSavePath.c_str(), nullptr, SW_SHOW);
+}
+
+namespace {
+
+int CALLBACK BrowseCallback(HWND wnd, UINT msg, LPARAM, LPARAM data) {
+  if (msg == BFFM_INITIALIZED) SendMessageW(wnd, BFFM_SETSELECTIONW, TRUE, data);
+  return 0;
+}
+
+}  // namespace
 
 bool TFrmVantoru::SelectFolder(std::wstring& path) {
-  (void)path;
-  return false;
+  const std::wstring title = Translate(L"폴더 선택");
+  if (SystemMajorVersion() >= 6) {
+    TComPtr<IFileOpenDialog> dialog;
+    if (SUCCEEDED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
+                                   dialog.PutVoid()))) {
+      FILEOPENDIALOGOPTIONS options = 0;
+      dialog->GetOptions(&options);
+      dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
+      dialog->SetTitle(title.c_str());
+      dialog->SetOkButtonLabel(Translate(L"선택").c_str());
+      TComPtr<IShellItem> start;
+      if (!path.empty() &&
+          SUCCEEDED(SHCreateItemFromParsingName(path.c_str(), nullptr, IID_IShellItem, start.PutVoid())))
+        dialog->SetDefaultFolder(start.Get());
+      dialog->SetFileName(path.c_str());
+      if (FAILED(dialog->Show(FHandle))) return false;
+      TComPtr<IShellItem> chosen;
+      wchar_t* name = nullptr;
+      if (FAILED(dialog->GetResult(chosen.Put())) || FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, &name)))
+        return false;
+      path = name;
+      CoTaskMemFree(name);
+      return true;
+    }
+  }
+  // The classic folder browser, rooted at the drive of the current folder.
+  BROWSEINFOW bi{};
+  bi.hwndOwner = FHandle;
+  bi.lpszTitle = title.c_str();
+  bi.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  bi.lpfn = BrowseCallback;
+  bi.lParam = reinterpret_cast<LPARAM>(path.c_str());
+  const std::wstring drive = path.size() >= 2 && path[1] == L':' ? path.substr(0, 2) + L"\\" : std::wstring();
+  PIDLIST_ABSOLUTE root = drive.empty() ? nullptr : ILCreateFromPathW(drive.c_str());
+  bi.pidlRoot = root;
+  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&bi);
+  if (root) ILFree(root);
+  if (!chosen) return false;
+  wchar_t buf[MAX_PATH] = {};
+  const bool ok = SHGetPathFromIDListW(chosen, buf) != FALSE;
+  CoTaskMemFree(chosen);
+  if (ok) path = buf;
+  return ok;
 }

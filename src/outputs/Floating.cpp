@@ -6,7 +6,7 @@
 #include "app/Errors.h"
 #include "app/Ids.h"
 #include "capture/Capture.h"
-#include "outputs/EncodeShim.h"
+#include "outputs/Save.h"
 #include "ui/Handles.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/Hosts.h"
-#include "outputs/EncodeShim.h"
+#include "outputs/Encoders.h"
 #include "ui/Bitmap.h"
 #include "ui/Window.h"
 

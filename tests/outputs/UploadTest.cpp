@@ -6,7 +6,7 @@
 #include <random>
 
 #include "e2e/HttpServer.h"
-#include "outputs/EncodeShim.h"
+#include "outputs/Encoders.h"
 #include "ui/Bitmap.h"
 
 namespace {

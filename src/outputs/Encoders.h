@@ -1,0 +1,38 @@
+// The still-image encoders. Each turns a picture's rows into the bytes of a whole file in
+// memory, so a file is only written once its encoding has succeeded, and the upload can use
+// the PNG encoder on a worker thread (the encoders share no state).
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "app/Errors.h"
+#include "app/Image.h"
+
+// An encoder refused the picture or failed inside its library.
+VANTORU_DECLARE_ERROR(EEncoderError, EError);
+
+// Raises EEncoderError for a picture with no pixels or an unsupported pixel format, so
+// that an empty capture never becomes an invalid file.
+void CheckPicture(const TPixelView& image);
+
+// PNG: signature, IHDR (truecolour, 8 bits, no interlace), IDAT chunks of at most 65,535
+// bytes, IEND. Every row uses the Sub filter; zlib level 7.
+std::vector<uint8_t> EncodePng(const TPixelView& image);
+
+// Baseline JFIF JPEG with libjpeg's defaults and the given quality (1-100).
+std::vector<uint8_t> EncodeJpeg(const TPixelView& image, int quality);
+
+// A single-image GIF: octree palette of at most 256 colours (leaves at 6 bits per channel,
+// each colour the mean of its pixels), Floyd-Steinberg dithering, LZW.
+std::vector<uint8_t> EncodeGif(const TPixelView& image);
+
+// An uncompressed Windows bitmap in the picture's own pixel format (24 or 32 bits).
+std::vector<uint8_t> EncodeBmp(const TPixelView& image);
+
+// Lossy WebP through the WebP library's entry points (loaded by the caller). `bgra` must be
+// 32 bits per pixel; a zero-byte result raises EEncoderError.
+using TWebPEncodeBGRA = size_t (*)(const uint8_t* bgra, int width, int height, int stride, float quality,
+                                   uint8_t** output);
+using TWebPFree = void (*)(void* buffer);
+std::vector<uint8_t> EncodeWebP(const TPixelView& bgra, int quality, TWebPEncodeBGRA encode, TWebPFree release);
