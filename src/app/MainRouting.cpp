@@ -43,7 +43,6 @@ class TWinFolder : public TSaveFolder {
 }  // namespace
 
 void TFrmVantoru::Deliver(std::unique_ptr<TBitmap>& bitmap, const TRect& rect, int output) {
-  if (!bitmap || bitmap->Empty()) throw EError(L"The picture is empty.");
   switch (output) {
     case toPNG: SavePNG(*bitmap, NewFilename(L"png")); break;
     case toJPG: SaveJPG(*bitmap, NewFilename(L"jpg"), static_cast<uint8_t>(Quality(L"ChkJPEG_qual"))); break;
