@@ -45,13 +45,7 @@ void CopyBitmapToClipboard(const TBitmap& bitmap) {
       HDC dst = CreateCompatibleDC(screen);
       HGDIOBJ old = SelectObject(dst, copy);
       const TPixelView v = bitmap.View();
-      BITMAPINFO bi{};
-      bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-      bi.bmiHeader.biWidth = v.Width;
-      bi.bmiHeader.biHeight = -v.Height;
-      bi.bmiHeader.biPlanes = 1;
-      bi.bmiHeader.biBitCount = static_cast<WORD>(v.BitsPerPixel);
-      bi.bmiHeader.biCompression = BI_RGB;
+      const BITMAPINFO bi = DibInfo(v);
       SetDIBitsToDevice(dst, 0, 0, v.Width, v.Height, 0, 0, 0, v.Height, v.Pixels, &bi, DIB_RGB_COLORS);
       SelectObject(dst, old);
       DeleteDC(dst);

@@ -145,13 +145,7 @@ void PrintBitmap(const TBitmap& bitmap, int screenPpi) {
     const TRect r = PrintRect(bitmap.Width(), bitmap.Height(), GetDeviceCaps(dc.Get(), LOGPIXELSX),
                               GetDeviceCaps(dc.Get(), LOGPIXELSY), screenPpi);
     const TPixelView v = bitmap.View();
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = v.Width;
-    bi.bmiHeader.biHeight = -v.Height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = static_cast<WORD>(v.BitsPerPixel);
-    bi.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO bi = DibInfo(v);
     SetStretchBltMode(dc.Get(), COLORONCOLOR);
     const int lines = StretchDIBits(dc.Get(), r.Left, r.Top, r.Width(), r.Height(), 0, 0, v.Width, v.Height,
                                     v.Pixels, &bi, DIB_RGB_COLORS, SRCCOPY);

@@ -23,19 +23,28 @@ void TBitmap::ReleaseDc() {
   }
 }
 
+BITMAPINFO DibInfo(const TPixelView& view) {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = view.Width;
+  bi.bmiHeader.biHeight = -view.Height;  // top-down rows
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = static_cast<WORD>(view.BitsPerPixel);
+  bi.bmiHeader.biCompression = BI_RGB;
+  return bi;
+}
+
 void TBitmap::Reallocate(int width, int height, int bpp, bool keep) {
   if (width < 0) width = 0;
   if (height < 0) height = 0;
   HBITMAP dib = nullptr;
   void* bits = nullptr;
   if (width > 0 && height > 0) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;  // top-down rows
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = static_cast<WORD>(bpp);
-    bi.bmiHeader.biCompression = BI_RGB;
+    TPixelView shape;
+    shape.Width = width;
+    shape.Height = height;
+    shape.BitsPerPixel = bpp;
+    BITMAPINFO bi = DibInfo(shape);
     dib = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (!dib || !bits) throw EError(L"Out of memory for a picture of " + std::to_wstring(width) + L"x" + std::to_wstring(height));
     // Fresh DIB sections are zeroed by the system.

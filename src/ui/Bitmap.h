@@ -46,5 +46,8 @@ class TBitmap {
   HGDIOBJ FOldBitmap = nullptr;
 };
 
+// The header GDI needs to read a top-down picture of this view's format.
+BITMAPINFO DibInfo(const TPixelView& view);
+
 // Scales the picture to the new size with the imaging component's Fant interpolation.
 void ResizeBitmap(TBitmap& bitmap, int newWidth, int newHeight);

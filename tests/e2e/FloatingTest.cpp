@@ -258,8 +258,9 @@ TEST_F(Floating, SaveDialogWritesTheChosenTypeAndCancelWritesNothing) {
     AnswerSaveDialog(dialog, name, type, IDOK);  // a bare name: the dialog starts in the save folder
     std::wstring path;
     ASSERT_TRUE(WaitFor([&] {
+      // A file is written beside its name first and renamed when complete.
       for (const auto& n : FilesIn(FSaveDir))
-        if (n.rfind(name, 0) == 0) path = FSaveDir + n;
+        if (n.rfind(name, 0) == 0 && !n.ends_with(L".part")) path = FSaveDir + n;
       WIN32_FILE_ATTRIBUTE_DATA a{};
       return !IsWindow(dialog) && !path.empty() &&
              GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &a) && a.nFileSizeLow > 0;
