@@ -137,9 +137,13 @@ LRESULT TFrmDrag::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       if (wp) FormShow();
       break;
     case WM_TAKEFOREGROUND:
-      // The hotkey and a program's request may leave another window in front.
-      if (GetForegroundWindow() != FHandle) ForceForeground(FHandle);
+      // The hotkey and a program's request may leave another window in front; once the
+      // overlay has been active, a window in front is the user's choice.
+      if (!FWasActive && GetForegroundWindow() != FHandle) ForceForeground(FHandle);
       return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wp) != WA_INACTIVE) FWasActive = true;
+      break;
     case WM_ERASEBKGND:
       if (!FSelect.Empty()) return 1;
       break;
@@ -174,8 +178,14 @@ LRESULT TFrmDrag::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_TIMER:
       if (wp == kTmrActive) {
-        if (ApplicationActive()) StayOnTop();
-        else Cancel();  // the user switched to another application
+        if (ApplicationActive()) {
+          FWasActive = true;
+          StayOnTop();
+        } else if (FWasActive) {
+          Cancel();  // the user switched to another application
+        }
+        // Not in front yet (the request came while another program was): that is no
+        // switch of the user's; the overlay is still taking the foreground.
         return 0;
       }
       break;

@@ -27,6 +27,7 @@ class TFrmDrag : public TWindow {
   LRESULT WndProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
+  bool FWasActive = false;  // cancelling needs a switch away, not a start behind another window
   void FormShow();
   void DrawSelect(bool dim);
   void StayOnTop();
