@@ -192,6 +192,10 @@ TEST_F(Drag, SwitchingToAnotherApplicationCancels) {
   ASSERT_TRUE(MouseTo(250, 200));
   MouseButton(MOUSEEVENTF_LEFTDOWN);
   ASSERT_TRUE(MouseTo(300, 240));
+  // The press must have reached the overlay first: a press still queued when the switch
+  // happens would click the overlay active again.
+  const RECT area{kPatLeft, kPatTop, kPatLeft + 320, kPatTop + 240};
+  ASSERT_TRUE(WaitFor([&] { return ScreenShows(area, RECT{250, 200, 300, 240}); }, 5s));
   const auto switched = std::chrono::steady_clock::now();
   SetForegroundWindow(pattern.Handle());
   ExpectOverlayClosed(v, 5s);
