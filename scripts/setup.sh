@@ -12,7 +12,7 @@ packages=(
   # headers shared with the cross build, independent decoders
   googletest nlohmann-json3-dev libstb-dev
   # host build
-  g++ libgtest-dev libbenchmark-dev zlib1g-dev libjpeg62-turbo-dev libpng-dev libgif-dev libwebp-dev
+  g++ clang libclang-rt-dev libgtest-dev libbenchmark-dev zlib1g-dev libjpeg62-turbo-dev libpng-dev libgif-dev libwebp-dev
   # Wine and a virtual display
   wine64 xvfb xauth x11-utils xdotool xclip
   # tests: printing, PDF decoding, fonts, loopback servers

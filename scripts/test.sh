@@ -20,6 +20,9 @@ else
   tail -n 60 build-host.log; failed=1
 fi
 
+echo "== host: fuzzers, briefly over their corpus"
+"$top/scripts/fuzz.sh" "${VANTORU_FUZZ_SECONDS:-10}" || failed=1
+
 echo "== windows: configure and build"
 if cmake --preset windows -DVANTORU_TESTS=ON >build-windows.log 2>&1 && cmake --build --preset windows -j "$jobs" >>build-windows.log 2>&1; then
   . "$top/scripts/winenv.sh"
