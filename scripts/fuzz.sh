@@ -20,7 +20,7 @@ for p in "${programs[@]}"; do
   # New inputs go to a scratch folder; the corpus in the tree stays as committed.
   work="$top/build/fuzz/corpus/$p"
   mkdir -p "$work"
-  if "$top/build/fuzz/fuzz/fuzz_$p" -max_total_time="$seconds" -max_len=8192 -timeout=10 -rss_limit_mb=2048 \
+  if "$top/build/fuzz/fuzz/fuzz_$p" -max_total_time="$seconds" -max_len=8192 -timeout=25 -rss_limit_mb=2048 \
       -artifact_prefix="$findings/$p-" -print_final_stats=1 "$work" "$top/fuzz/corpus/$p" >"$findings/$p.log" 2>&1; then
     echo "fuzz_$p: $(grep -o 'stat::number_of_executed_units: *[0-9]*' "$findings/$p.log" | grep -o '[0-9]*$') runs, nothing found"
   else

@@ -65,6 +65,8 @@ class Drag : public TE2ETest {
     FDone = v.SendCommandAsync(kCapture);
     HWND overlay = WaitProcessWindow(v.Process().Pid(), L"TFrmDrag");
     EXPECT_NE(overlay, nullptr) << "no drag overlay";
+    // As a user would, act only once the overlay is in front.
+    if (overlay) EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == overlay; }, 5s)) << "overlay not in front";
     return overlay;
   }
 
@@ -188,7 +190,6 @@ TEST_F(Drag, SwitchingToAnotherApplicationCancels) {
   auto v = StartInDragMode();
   HWND overlay = OpenOverlay(v);
   ASSERT_NE(overlay, nullptr);
-  ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == overlay; }, 5s));
   ASSERT_TRUE(MouseTo(250, 200));
   MouseButton(MOUSEEVENTF_LEFTDOWN);
   ASSERT_TRUE(MouseTo(300, 240));

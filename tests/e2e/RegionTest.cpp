@@ -71,9 +71,12 @@ class RegionFrame : public TE2ETest {
   }
   // The main window goes to the notification area, as a user would have it, so only the
   // test's pattern lies under the hole.
-  static void HideMainWindow(TVantoru& v) {
+  static void HideMainWindow(TVantoru& v, const TPatternWindow& pattern, HWND frame, int head = kHead) {
     SendMessageW(v.Window(), WM_SYSCOMMAND, SC_CLOSE, 0);
     WaitFor([&] { return !IsWindowVisible(v.Window()); }, 3s);
+    // The pattern repaints what the window uncovered a little later.
+    const RECT hole = HoleOf(frame, head);
+    WaitFor([&] { return Mismatches(ReadScreen(hole.left, hole.top, Width(hole), Height(hole)), pattern, hole) == 0; }, 5s);
   }
   TPixels CaptureToClipboard(TVantoru& v) {
     EmptyTheClipboard();
@@ -87,7 +90,7 @@ TEST_F(RegionFrame, TheCaptureIsExactlyThePixelsUnderTheHoleAlsoWhenHidden) {
   auto v = TVantoru::Start();
   HWND frame = WaitFrame(v);
   ASSERT_NE(frame, nullptr);
-  HideMainWindow(v);
+  HideMainWindow(v, pattern, frame);
   // First start: a 480 x 360 hole, the window centred on the primary screen.
   const RECT w = WindowRectOf(frame);
   EXPECT_EQ(w.left, (GetSystemMetrics(SM_CXSCREEN) - 480) / 2);
@@ -133,7 +136,7 @@ TEST_F(RegionFrame, ClicksInTheHoleReachTheWindowBelowAndTheRingTakesItsOwn) {
   auto v = TVantoru::Start();
   HWND frame = WaitFrame(v);
   ASSERT_NE(frame, nullptr);
-  HideMainWindow(v);
+  HideMainWindow(v, below, frame);
   const RECT hole = HoleOf(frame);
   const POINT centre{(hole.left + hole.right) / 2, (hole.top + hole.bottom) / 2};
   EXPECT_EQ(WindowFromPoint(centre), below.Handle());
@@ -420,8 +423,8 @@ TEST_F(RegionFrame, AtOneHundredFiftyPercentTheHeaderAndTheCloseImageScaleAndThe
   auto v = TVantoru::Start();
   HWND frame = WaitFrame(v);
   ASSERT_NE(frame, nullptr);
-  HideMainWindow(v);
   const int head = 38;  // 25 * 1.5 = 37.5, halves to even; the ring stays 6 pixels
+  HideMainWindow(v, pattern, frame, head);
   EXPECT_EQ(Height(WindowRectOf(GetDlgItem(frame, areactl::PnlHead))), head);
   const RECT hole = HoleOf(frame, head);
   EXPECT_EQ(Width(hole), 480);

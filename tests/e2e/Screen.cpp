@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -45,7 +46,23 @@ TPatternWindow::TPatternWindow(int left, int top, int width, int height, uint32_
     }
   });
   while (!ready) Sleep(5);
-  Sleep(150);  // let the X server show it
+  // The X server shows it some time after the paint; on a loaded machine that can take
+  // long. A part covered by a later window never matches, hence the limit.
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!Shown() && std::chrono::steady_clock::now() < until) Sleep(20);
+}
+
+bool TPatternWindow::Shown() const {
+  const int vl = GetSystemMetrics(SM_XVIRTUALSCREEN), vt = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  const int left = std::max<int>(FRect.left, vl), top = std::max<int>(FRect.top, vt);
+  const int right = std::min<int>(FRect.right, vl + GetSystemMetrics(SM_CXVIRTUALSCREEN));
+  const int bottom = std::min<int>(FRect.bottom, vt + GetSystemMetrics(SM_CYVIRTUALSCREEN));
+  if (right <= left || bottom <= top) return true;
+  const TPixels px = ReadScreen(left, top, right - left, bottom - top);
+  for (int y = 0; y < px.Height; ++y)
+    for (int x = 0; x < px.Width; ++x)
+      if (px.At(x, y) != Expected(left + x, top + y)) return false;
+  return true;
 }
 
 TPatternWindow::~TPatternWindow() {

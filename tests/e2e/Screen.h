@@ -28,6 +28,8 @@ class TPatternWindow {
   uint32_t Expected(int screenX, int screenY) const;
   // Repaints with another flat colour (or the pattern again with 0xFFFFFFFF).
   void SetColor(uint32_t flatColor);
+  // The screen shows the window's colours wherever it lies on the desktop.
+  bool Shown() const;
 
  private:
   static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
