@@ -10,6 +10,7 @@
 
 #include "app/Ids.h"
 #include "app/Translate.h"
+#include "e2e/Captures.h"
 #include "e2e/Driver.h"
 #include "e2e/Probe.h"
 #include "e2e/Screen.h"
@@ -21,20 +22,6 @@ namespace {
 
 // Design pixels at a DPI, halves to the even neighbour (the default rounding mode).
 int Scale(int n, UINT dpi) { return static_cast<int>(std::nearbyint(n * static_cast<double>(dpi) / 96.0)); }
-
-// The monitor's DPI as Wine reports it to every process started while it is set.
-class TScreenDpi {
- public:
-  explicit TScreenDpi(DWORD dpi) : FOld(GetDword(kDesktop, L"LogPixels")) { SetDword(kDesktop, L"LogPixels", dpi); }
-  ~TScreenDpi() {
-    if (FOld) SetDword(kDesktop, L"LogPixels", *FOld);
-    else DeleteValue(kDesktop, L"LogPixels");
-  }
-
- private:
-  static constexpr const wchar_t* kDesktop = L"Control Panel\\Desktop";
-  std::optional<DWORD> FOld;
-};
 
 // The program's translation table, for the texts each language must show.
 const TTranslateTable& Table() {
@@ -158,7 +145,7 @@ class Layout : public TE2ETest, public ::testing::WithParamInterface<TDpiCase> {
 };
 
 TEST_P(Layout, LaysOutEveryComponentScaled) {
-  TScreenDpi screen(GetParam().StartDpi);
+  TLogPixels screen(GetParam().StartDpi);
   auto v = StartAtDpi();
   HWND w = v.Window();
   RECT client{};
@@ -217,7 +204,7 @@ TEST_P(Layout, LaysOutEveryComponentScaled) {
 
 TEST_P(Layout, ColourListDrawsTheColourWithASwatch) {
   TPatternWindow swatch(1100, 600, 80, 80, 0x1E90FF);
-  TScreenDpi screen(GetParam().StartDpi);
+  TLogPixels screen(GetParam().StartDpi);
   auto v = StartAtDpi();
   v.SelectInList(ctl::ChkArea, 6);
   SetCursorPos(1140, 640);

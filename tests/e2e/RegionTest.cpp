@@ -7,6 +7,7 @@
 
 #include "app/Ids.h"
 #include "capture/FrameIds.h"
+#include "e2e/Captures.h"
 #include "e2e/Desktop.h"
 #include "e2e/Driver.h"
 #include "e2e/Screen.h"
@@ -402,20 +403,6 @@ TEST_F(RegionFrame, SizeDialogAppliesExactAndCustomSizesThatSurviveARestart) {
   EXPECT_EQ(Width(HoleOf(frame)), 720);
   EXPECT_EQ(Height(HoleOf(frame)), 480);
 }
-
-// The system's dots per inch for programs started from now on; the old value comes back.
-class TLogPixels {
- public:
-  explicit TLogPixels(DWORD dpi) : FOld(GetDword(kKey, L"LogPixels")) { SetDword(kKey, L"LogPixels", dpi); }
-  ~TLogPixels() {
-    if (FOld) SetDword(kKey, L"LogPixels", *FOld);
-    else DeleteValue(kKey, L"LogPixels");
-  }
-
- private:
-  static constexpr const wchar_t* kKey = L"Control Panel\\Desktop";
-  std::optional<DWORD> FOld;
-};
 
 TEST_F(RegionFrame, AtOneHundredFiftyPercentTheHeaderAndTheCloseImageScaleAndTheHoleStaysExact) {
   TLogPixels dpi(144);
