@@ -58,11 +58,15 @@ bool TPatternWindow::Shown() const {
   const int right = std::min<int>(FRect.right, vl + GetSystemMetrics(SM_CXVIRTUALSCREEN));
   const int bottom = std::min<int>(FRect.bottom, vt + GetSystemMetrics(SM_CYVIRTUALSCREEN));
   if (right <= left || bottom <= top) return true;
-  const TPixels px = ReadScreen(left, top, right - left, bottom - top);
-  for (int y = 0; y < px.Height; ++y)
-    for (int x = 0; x < px.Width; ++x)
-      if (px.At(x, y) != Expected(left + x, top + y)) return false;
-  return true;
+  return Mismatches(ReadScreen(left, top, right - left, bottom - top), left, top) == 0;
+}
+
+int TPatternWindow::Mismatches(const TPixels& picture, int left, int top) const {
+  int bad = 0;
+  for (int y = 0; y < picture.Height; ++y)
+    for (int x = 0; x < picture.Width; ++x)
+      if (picture.At(x, y) != Expected(left + x, top + y)) ++bad;
+  return bad;
 }
 
 TPatternWindow::~TPatternWindow() {

@@ -14,6 +14,13 @@ namespace e2e {
 // pixels differ in every channel, so an offset of one pixel shows.
 uint32_t PatternColor(int x, int y);
 
+// 0x00RRGGBB pixels of a screen rectangle, row by row from the top.
+struct TPixels {
+  int Width = 0, Height = 0;
+  std::vector<uint32_t> Data;
+  uint32_t At(int x, int y) const { return Data[static_cast<size_t>(y) * Width + x]; }
+};
+
 // A topmost borderless window at a screen rectangle that paints PatternColor (or one flat
 // colour), with its own thread and message loop so it stays painted while the test waits.
 class TPatternWindow {
@@ -28,6 +35,9 @@ class TPatternWindow {
   uint32_t Expected(int screenX, int screenY) const;
   // Repaints with another flat colour (or the pattern again with 0xFFFFFFFF).
   void SetColor(uint32_t flatColor);
+  // Pixels of `picture`, whose top-left lies at screen point (left, top), that differ from
+  // what the window shows there.
+  int Mismatches(const TPixels& picture, int left, int top) const;
   // The screen shows the window's colours wherever it lies on the desktop.
   bool Shown() const;
 
@@ -40,12 +50,6 @@ class TPatternWindow {
   std::thread FThread;
 };
 
-// 0x00RRGGBB pixels of a screen rectangle, row by row from the top.
-struct TPixels {
-  int Width = 0, Height = 0;
-  std::vector<uint32_t> Data;
-  uint32_t At(int x, int y) const { return Data[static_cast<size_t>(y) * Width + x]; }
-};
 TPixels ReadScreen(int left, int top, int width, int height);
 
 // A file decoded by stb_image (PNG, BMP, GIF, JPEG), as 0x00RRGGBB; empty when it fails.
