@@ -6,8 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/Command.h"
-#include "app/Text.h"
+#include "base/Command.h"
+#include "base/Text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A copy of exactly `size` bytes, so reading past the record is caught.

@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/Errors.h"
-#include "app/Text.h"
-#include "app/WebAddress.h"
+#include "base/Errors.h"
+#include "base/Text.h"
+#include "base/WebAddress.h"
 #include "outputs/UploadWire.h"
 #include "service/UpdateReply.h"
 

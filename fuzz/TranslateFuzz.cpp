@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/Text.h"
-#include "app/Translate.h"
+#include "base/Text.h"
+#include "base/Translate.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -7,12 +7,12 @@
 #include <string>
 
 #include "app/Main.h"
-#include "app/Settings.h"
-#include "app/Thread.h"
-#include "app/Translate.h"
-#include "app/TranslateWin.h"
+#include "base/Handles.h"
+#include "base/Settings.h"
+#include "base/Translate.h"
 #include "record/ConsoleRunner.h"
-#include "ui/Handles.h"
+#include "ui/Thread.h"
+#include "ui/TranslateWin.h"
 #include "ui/Window.h"
 
 namespace {

@@ -34,12 +34,6 @@ enum : unsigned {
   N5 = 1101,         // colour list: copy
   N7,                // colour list: delete
 };
-// A floating picture window's menu (sent to that window).
-enum : unsigned {
-  BtnSave = 1201,    // save image
-  BtnDelete,         // delete this floating window
-  BtnDeleteAll,      // delete every floating window
-};
 }  // namespace cmd
 
 namespace ctl {

@@ -4,25 +4,25 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include "app/AutoStart.h"
-#include "app/Command.h"
-#include "app/Config.h"
-#include "app/Controller.h"
-#include "app/Errors.h"
-#include "app/Hosts.h"
 #include "app/Ids.h"
-#include "app/Settings.h"
-#include "app/Text.h"
-#include "app/Thread.h"
-#include "app/Translate.h"
-#include "app/TranslateWin.h"
 #include "app/TrayIcon.h"
+#include "base/AutoStart.h"
+#include "base/Command.h"
+#include "base/Config.h"
+#include "base/Controller.h"
+#include "base/Errors.h"
+#include "base/Hosts.h"
+#include "base/Settings.h"
+#include "base/Text.h"
+#include "base/Translate.h"
 #include "capture/Area.h"
 #include "capture/Capture.h"
 #include "capture/HotKey.h"
 #include "capture/Size.h"
 #include "outputs/Clipboard.h"
 #include "ui/MsgBox.h"
+#include "ui/Thread.h"
+#include "ui/TranslateWin.h"
 
 TFrmVantoru* FrmVantoru = nullptr;
 

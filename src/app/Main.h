@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Types.h"
+#include "base/Types.h"
 #include "outputs/RtOcr.h"
 #include "ui/Bitmap.h"
 #include "ui/Menu.h"

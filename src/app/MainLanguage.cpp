@@ -1,16 +1,16 @@
 // The language menu.
 #include "app/Main.h"
 
-#include "app/AutoStart.h"
-#include "app/Settings.h"
-#include "app/Text.h"
-#include "app/Translate.h"
-#include "app/TranslateWin.h"
 #include "app/TrayIcon.h"
+#include "base/AutoStart.h"
+#include "base/Settings.h"
+#include "base/Text.h"
+#include "base/Translate.h"
 #include "capture/Area.h"
 #include "capture/HotKey.h"
 #include "capture/Size.h"
 #include "ui/MsgBox.h"
+#include "ui/TranslateWin.h"
 
 void TFrmVantoru::ChkLangClick(const std::wstring& name) {
   // The item's name carries its code: ChkLangJa -> "ja".

@@ -1,11 +1,11 @@
 // Text recognition for the TXT output.
 #include "app/Main.h"
 
-#include "app/Config.h"
-#include "app/Errors.h"
-#include "app/Settings.h"
-#include "app/Translate.h"
-#include "ui/Handles.h"
+#include "base/Config.h"
+#include "base/Errors.h"
+#include "base/Handles.h"
+#include "base/Settings.h"
+#include "base/Translate.h"
 #include "ui/MsgBox.h"
 
 namespace {

@@ -2,7 +2,10 @@
 // showing its elapsed time.
 #include "app/Main.h"
 
-#include "app/AutoStart.h"
+#include <array>
+
+#include "base/AutoStart.h"
+#include "base/Settings.h"
 #include "record/Recorder.h"
 
 namespace {
@@ -29,6 +32,11 @@ void TFrmVantoru::RecordStart() {
     FRecorder->SetMouse(MenuChecked(L"ChkMouse"));
     FRecorder->SetLogging(MenuChecked(L"ChkLog"));
     FRecorder->SetFFMpeg(ffmpeg);
+    std::array<bool, 5> limits{};
+    for (size_t i = 0; i < limits.size(); ++i)
+      limits[i] = MenuChecked(L"ChkRecLimit" + std::to_wstring(kRecordLimits[i]));
+    FRecorder->SetRecLimits(limits);
+    FRecorder->SetLogFolder(SavePath());
     FRecorder->SetOutput(NewFilename(L"mp4"));
     if (CaptureMode() == caRegion) FRecorder->Start(*FCapture, rect);
     else FRecorder->Start();

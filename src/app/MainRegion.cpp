@@ -1,7 +1,7 @@
 // The windows the main window owns for the whole run: hotkey window, size dialog, region frame.
 #include "app/Main.h"
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "capture/Area.h"
 #include "capture/HotKey.h"
 #include "capture/Size.h"

@@ -5,12 +5,12 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include "app/AutoStart.h"
-#include "app/Errors.h"
-#include "app/FileNaming.h"
-#include "app/Text.h"
-#include "app/Translate.h"
-#include "app/Types.h"
+#include "base/AutoStart.h"
+#include "base/Errors.h"
+#include "base/FileNaming.h"
+#include "base/Text.h"
+#include "base/Translate.h"
+#include "base/Types.h"
 #include "capture/Capture.h"
 #include "outputs/Clipboard.h"
 #include "outputs/Save.h"

@@ -1,7 +1,7 @@
 // The start-up call to the maker's service.
 #include "app/Main.h"
 
-#include "app/Hosts.h"
+#include "base/Hosts.h"
 #include "service/Update.h"
 
 void TFrmVantoru::StartServiceCall() {

@@ -1,12 +1,12 @@
 // Upload output and floating picture windows.
 #include "app/Main.h"
 
-#include "app/AutoStart.h"
-#include "app/Thread.h"
-#include "app/Translate.h"
+#include "base/AutoStart.h"
+#include "base/Translate.h"
 #include "outputs/Floating.h"
 #include "outputs/Upload.h"
 #include "ui/MsgBox.h"
+#include "ui/Thread.h"
 
 void TFrmVantoru::CaptureUpload(TBitmap& bitmap) {
   TProgressForm progress(Translate(L"업로드 중입니다."));

@@ -1,10 +1,10 @@
 // Web page mode: the browser window and the whole-page capture.
 #include "app/Main.h"
 
-#include "app/Settings.h"
-#include "app/Thread.h"
+#include "base/Settings.h"
 #include "capture/Capture.h"
 #include "capture/IExplorer.h"
+#include "ui/Thread.h"
 
 void TFrmVantoru::TWebWindowDeleter::operator()(TFrmIExplorer* form) const { delete form; }
 

@@ -2,7 +2,8 @@
 
 #include <shellapi.h>
 
-#include "capture/Capture.h"
+#include "base/AutoStart.h"
+#include "ui/Window.h"
 
 namespace {
 HWND gMainWindow = nullptr;
@@ -65,32 +66,4 @@ void ShowFromTray() {
   if (IsIconic(gMainWindow)) ShowWindow(gMainWindow, SW_RESTORE);
   ShowWindow(gMainWindow, SW_SHOW);
   ForceForeground(gMainWindow);
-}
-
-void ForceForeground(HWND wnd) {
-  if (IsIconic(wnd)) ShowWindow(wnd, SW_RESTORE);
-  HWND fg = GetForegroundWindow();
-  if (wnd == fg) return;
-  if (SystemMajorVersion() < 6) {
-    BringWindowToTop(wnd);
-    SetForegroundWindow(wnd);
-    return;
-  }
-  const DWORD fgThread = GetWindowThreadProcessId(fg, nullptr);
-  const DWORD thread = GetWindowThreadProcessId(wnd, nullptr);
-  if (!AttachThreadInput(thread, fgThread, TRUE)) {
-    // Without a foreground window (or in the same thread) there is nothing to attach to.
-    if (fg && fgThread != thread) return;
-  }
-  BringWindowToTop(wnd);
-  SetForegroundWindow(wnd);
-  AttachThreadInput(thread, fgThread, FALSE);
-  if (GetForegroundWindow() == wnd) return;
-  DWORD timeout = 0;
-  SystemParametersInfoW(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &timeout, 0);
-  SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, nullptr, SPIF_SENDCHANGE);
-  BringWindowToTop(wnd);
-  SetForegroundWindow(wnd);
-  SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void*>(static_cast<UINT_PTR>(timeout)),
-                        SPIF_SENDCHANGE);
 }

@@ -40,4 +40,3 @@ HWND MainWindowHandle();
 
 void HideToTray();
 void ShowFromTray();
-void ForceForeground(HWND wnd);

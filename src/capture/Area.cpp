@@ -2,11 +2,11 @@
 
 #include <windowsx.h>
 
-#include "app/Config.h"
-#include "app/Settings.h"
-#include "app/TranslateWin.h"
+#include "base/Config.h"
+#include "base/Settings.h"
 #include "capture/FrameIds.h"
 #include "capture/Size.h"
+#include "ui/TranslateWin.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "app/Types.h"
+#include "base/Types.h"
 #include "capture/AreaGeometry.h"
 #include "ui/Menu.h"
 #include "ui/Window.h"

@@ -1,7 +1,7 @@
 #include "capture/AreaGeometry.h"
 
-#include "app/Settings.h"
-#include "app/Text.h"
+#include "base/Settings.h"
+#include "base/Text.h"
 
 using area::Border;
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/Types.h"
+#include "base/Types.h"
 
 namespace area {
 inline constexpr int Border = 6;        // ring width on the left, right and bottom; not scaled

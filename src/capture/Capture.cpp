@@ -2,6 +2,8 @@
 
 #include <dwmapi.h>
 
+#include "base/AutoStart.h"
+
 TCapture::TCapture() : FDC(GetDC(nullptr)) {}
 
 TCapture::~TCapture() {
@@ -43,19 +45,6 @@ void TCapture::DrawMouse(HDC canvas, int left, int top) {
     if (ii.hbmColor) DeleteObject(ii.hbmColor);
   }
   DrawIcon(canvas, x, y, ci.hCursor);
-}
-
-DWORD SystemMajorVersion() {
-  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
-  static DWORD major = [] {
-    OSVERSIONINFOW vi{};
-    vi.dwOSVersionInfoSize = sizeof(vi);
-    if (HMODULE nt = GetModuleHandleW(L"ntdll.dll"))
-      if (auto fn = reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(GetProcAddress(nt, "RtlGetVersion"))))
-        if (fn(&vi) == 0) return vi.dwMajorVersion;
-    return static_cast<DWORD>(6);
-  }();
-  return major;
 }
 
 TRect WindowBounds(HWND handle) {

@@ -2,7 +2,7 @@
 #pragma once
 #include <windows.h>
 
-#include "app/Types.h"
+#include "base/Types.h"
 #include "ui/Bitmap.h"
 
 class TWebBrowser;
@@ -41,5 +41,3 @@ class TCapture {
 TRect WindowBounds(HWND handle);
 // The monitor nearest to the cursor.
 TRect MonitorUnderCursor();
-// Major version of the running system.
-DWORD SystemMajorVersion();

@@ -7,8 +7,8 @@
 
 #include <algorithm>
 
-#include "app/Errors.h"
-#include "app/Text.h"
+#include "base/Errors.h"
+#include "base/Text.h"
 #include "capture/Capture.h"
 #include "capture/IExplorer.h"
 

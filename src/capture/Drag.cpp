@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "app/TrayIcon.h"
+#include "ui/Window.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "app/Types.h"
+#include "base/Types.h"
 #include "capture/DragSelect.h"
 #include "ui/Bitmap.h"
 #include "ui/Window.h"

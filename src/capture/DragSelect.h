@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/Types.h"
+#include "base/Types.h"
 
 // The rectangle spanned by two points: smaller coordinates inclusive, larger exclusive, so
 // the column and row under the pointer of a drag to the right and down stay outside.

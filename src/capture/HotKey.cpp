@@ -1,11 +1,11 @@
 #include "capture/HotKey.h"
 
-#include "app/Config.h"
-#include "app/Settings.h"
-#include "app/TranslateWin.h"
+#include "base/Config.h"
+#include "base/Settings.h"
 #include "capture/FrameIds.h"
 #include "capture/HotKeyWord.h"
 #include "ui/MsgBox.h"
+#include "ui/TranslateWin.h"
 
 namespace {
 constexpr int kItemHeight = 16;

@@ -1,6 +1,6 @@
 #include "capture/HotKeyWord.h"
 
-#include "app/Text.h"
+#include "base/Text.h"
 
 namespace {
 

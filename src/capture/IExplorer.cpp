@@ -9,11 +9,11 @@
 #include <algorithm>
 #include <atomic>
 
-#include "app/AutoStart.h"
-#include "app/Text.h"
-#include "app/Translate.h"
-#include "app/TranslateWin.h"
+#include "base/AutoStart.h"
+#include "base/Text.h"
+#include "base/Translate.h"
 #include "ui/MsgBox.h"
+#include "ui/TranslateWin.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #pragma once
 #include <windows.h>
 
-#include "app/Types.h"
+#include "base/Types.h"
 #include "ui/Window.h"
 
 class TFrmLine : public TWindow {

@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "app/Types.h"
+#include "base/Types.h"
 
 // The running state of the dashes: a single set bit that moves up one place per point,
 // 5 black points then 3 white. It carries on from edge to edge and from one drawing of the

@@ -2,13 +2,13 @@
 
 #include <string>
 
-#include "app/Config.h"
-#include "app/Settings.h"
-#include "app/Text.h"
-#include "app/TranslateWin.h"
+#include "base/Config.h"
+#include "base/Settings.h"
+#include "base/Text.h"
 #include "capture/Area.h"
 #include "capture/AreaGeometry.h"
 #include "capture/FrameIds.h"
+#include "ui/TranslateWin.h"
 
 namespace {
 // "EditWidth", "EditWidth_1", ...: the name of a group's control.

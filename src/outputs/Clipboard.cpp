@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "app/Errors.h"
-#include "app/Translate.h"
+#include "base/Errors.h"
+#include "base/Translate.h"
 #include "ui/Bitmap.h"
 #include "ui/MsgBox.h"
 

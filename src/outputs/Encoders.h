@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/Errors.h"
-#include "app/Image.h"
+#include "base/Errors.h"
+#include "base/Image.h"
 
 // An encoder refused the picture or failed inside its library.
 VANTORU_DECLARE_ERROR(EEncoderError, EError);

@@ -3,11 +3,11 @@
 #include <dwmapi.h>
 #include <shobjidl.h>
 
-#include "app/Errors.h"
-#include "app/Ids.h"
-#include "capture/Capture.h"
+#include "base/AutoStart.h"
+#include "base/Errors.h"
+#include "base/Handles.h"
+#include "outputs/FloatingIds.h"
 #include "outputs/Save.h"
-#include "ui/Handles.h"
 
 namespace {
 

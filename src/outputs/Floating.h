@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/Types.h"
+#include "base/Types.h"
 #include "ui/Bitmap.h"
 #include "ui/Menu.h"
 #include "ui/Window.h"

@@ -1,6 +1,6 @@
 // Where a picture lands on the printed page.
 #pragma once
-#include "app/Types.h"
+#include "base/Types.h"
 
 // The device rectangle at the page's top-left corner: the picture enlarged by the whole
 // number of printer dots per screen pixel in each direction. A printer coarser than the

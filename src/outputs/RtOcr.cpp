@@ -2,8 +2,8 @@
 
 #include <utility>
 
-#include "app/Text.h"
-#include "app/Thread.h"
+#include "base/Text.h"
+#include "ui/Thread.h"
 
 std::wstring SystemErrorText(HRESULT code) {
   wchar_t* buffer = nullptr;

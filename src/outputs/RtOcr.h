@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-#include "app/Errors.h"
+#include "base/Errors.h"
 #include "outputs/RtOcrCore.h"
 #include "ui/Bitmap.h"
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Errors.h"
-#include "app/Image.h"
+#include "base/Errors.h"
+#include "base/Image.h"
 
 // Bad arguments and bad state of the recogniser.
 VANTORU_DECLARE_ERROR(ERtOcrError, EError);

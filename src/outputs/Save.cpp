@@ -7,11 +7,11 @@
 
 #include <algorithm>
 
-#include "app/AutoStart.h"
+#include "base/AutoStart.h"
+#include "base/Handles.h"
 #include "outputs/Encoders.h"
 #include "outputs/PrintLayout.h"
 #include "ui/Bitmap.h"
-#include "ui/Handles.h"
 
 std::wstring SystemErrorText(unsigned long code) {
   wchar_t* text = nullptr;

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "app/Hosts.h"
+#include "base/Hosts.h"
 #include "outputs/Encoders.h"
 #include "ui/Bitmap.h"
 #include "ui/Window.h"

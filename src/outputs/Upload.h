@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/Types.h"
+#include "base/Types.h"
 #include "outputs/UploadWire.h"
 
 class TBitmap;

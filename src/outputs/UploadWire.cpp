@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/Errors.h"
-#include "app/Strings.h"
-#include "app/Text.h"
+#include "base/Errors.h"
+#include "base/Strings.h"
+#include "base/Text.h"
 
 std::string UploadBoundary(uint32_t first, uint32_t second) {
   char digits[17];

@@ -2,7 +2,7 @@
 // piece-by-piece send with its progress calls, the link taken from the reply, and where
 // the progress bar goes. No platform header here.
 #pragma once
-#include "app/WebAddress.h"
+#include "base/WebAddress.h"
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Types.h"
+#include "base/Types.h"
 
 // Bytes of the body sent so far, and the body's total size.
 using TProgressProc = std::function<void(int32_t sent, int32_t total)>;

@@ -6,9 +6,9 @@
 #include <mutex>
 #include <utility>
 
+#include "base/Handles.h"
 #include "outputs/RtOcr.h"
 #include "outputs/WinRtOcrAbi.h"
-#include "ui/Handles.h"
 
 using namespace winrt_abi;
 

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <random>
 
-#include "app/AutoStart.h"
-#include "app/Text.h"
-#include "app/Thread.h"
+#include "base/AutoStart.h"
+#include "base/Text.h"
+#include "ui/Thread.h"
 #include "ui/Window.h"
 
 namespace {

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Errors.h"
+#include "base/Errors.h"
+#include "base/Handles.h"
 #include "record/RunnerText.h"
-#include "ui/Handles.h"
 
 VANTORU_DECLARE_ERROR(EConsoleRunner, EError);
 VANTORU_DECLARE_ERROR(ECreatePipeError, EError);

@@ -1,7 +1,7 @@
 #include "record/RecordCommand.h"
 
-#include "app/Strings.h"
-#include "app/Text.h"
+#include "base/Strings.h"
+#include "base/Text.h"
 
 namespace {
 const wchar_t* const kTimeLimits[5] = {L"", L"-t 1800", L"-t 3600", L"-t 7200", L"-t 14400"};

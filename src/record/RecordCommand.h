@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/Types.h"
+#include "base/Types.h"
 
 struct TRecordParams {
   std::wstring FFMpeg;  // full path of the encoder

@@ -4,11 +4,9 @@
 
 #include <algorithm>
 
-#include "app/AutoStart.h"
-#include "app/Errors.h"
-#include "app/Main.h"
-#include "app/Settings.h"
-#include "app/Text.h"
+#include "base/AutoStart.h"
+#include "base/Errors.h"
+#include "base/Text.h"
 #include "capture/Capture.h"
 #include "record/ConsoleRunner.h"
 #include "record/RecordCommand.h"
@@ -90,10 +88,7 @@ void TRecorder::Start() {
     p.Region = static_cast<bool>(FRect);
     if (!p.Region) p.Monitor = MonitorUnderCursor();
     p.Mouse = FMouse;
-    bool checked[5] = {};
-    for (int i = 0; i < 5; ++i)
-      checked[i] = FrmVantoru && FrmVantoru->MenuChecked(L"ChkRecLimit" + std::to_wstring(kRecordLimits[i]));
-    p.TimeLimit = TimeLimitPiece(checked);
+    p.TimeLimit = TimeLimitPiece(FRecLimits.data());
     if (FAudio) {
       FDriver = GetDriver();
       p.Driver = FDriver;
@@ -152,8 +147,8 @@ void TRecorder::OnNewLine(const std::wstring& line) {
 }
 
 void TRecorder::AppendLog(const std::wstring& line) {
-  if (!FrmVantoru) return;  // the log lives in the main window's save folder
-  const std::wstring folder = FrmVantoru->SavePath();
+  if (FLogFolder.empty()) return;
+  const std::wstring& folder = FLogFolder;
   if (!DirectoryExists(folder)) SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
   const std::wstring path = JoinPath(folder, L"ffmpeg.log");
   TFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,

@@ -5,11 +5,12 @@
 #pragma once
 #include <windows.h>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "app/Types.h"
+#include "base/Types.h"
 
 class TCapture;
 class TConsoleRunner;
@@ -35,6 +36,13 @@ class TRecorder {
   void SetLogging(bool v) { FLogging = v; }
   const std::wstring& Output() const { return FOutput; }
   void SetOutput(const std::wstring& v) { FOutput = v; }
+  // Check states of the five time-limit items (0, 30, 60, 120, 240 minutes) at the start;
+  // the last checked one wins, none means no limit.
+  const std::array<bool, 5>& RecLimits() const { return FRecLimits; }
+  void SetRecLimits(const std::array<bool, 5>& v) { FRecLimits = v; }
+  // The folder of "ffmpeg.log": where the captures are saved.
+  const std::wstring& LogFolder() const { return FLogFolder; }
+  void SetLogFolder(const std::wstring& v) { FLogFolder = v; }
   const std::wstring& RecTime() const { return FRecTime; }
   bool IsRunning() const { return FIsRunning; }
   const std::wstring& Driver() const { return FDriver; }
@@ -67,6 +75,8 @@ class TRecorder {
   std::wstring FOutput;
   std::wstring FRecTime;
   bool FLogging = false;
+  std::array<bool, 5> FRecLimits{};
+  std::wstring FLogFolder;
   bool FIsRunning = false;
   TFuncOfRect FRect;
 };

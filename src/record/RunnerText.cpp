@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/Text.h"
+#include "base/Text.h"
 
 void TSyncString::Add(std::wstring_view value) {
   std::lock_guard<std::mutex> g(FLock);

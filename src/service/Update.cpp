@@ -6,12 +6,12 @@
 #include <memory>
 #include <vector>
 
-#include "app/AutoStart.h"
-#include "app/Config.h"
-#include "app/Text.h"
-#include "app/Thread.h"
-#include "app/Translate.h"
+#include "base/AutoStart.h"
+#include "base/Config.h"
+#include "base/Text.h"
+#include "base/Translate.h"
 #include "ui/MsgBox.h"
+#include "ui/Thread.h"
 #include "ui/Window.h"
 
 namespace {

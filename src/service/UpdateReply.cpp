@@ -5,8 +5,8 @@
 #include <mutex>
 #include <random>
 
-#include "app/Strings.h"
-#include "app/Text.h"
+#include "base/Strings.h"
+#include "base/Text.h"
 
 THeaderList StartupHeaders(const std::wstring& version, const std::wstring& language, const std::wstring& installId) {
   return {{L"User-Version", version},

@@ -1,7 +1,7 @@
 // The start-up call's rules that need no window: the request headers, the installation
 // identifier, reading the reply, the retry loop and the texts of the update question.
 #pragma once
-#include "app/WebAddress.h"
+#include "base/WebAddress.h"
 #include <cstdint>
 #include <functional>
 #include <optional>

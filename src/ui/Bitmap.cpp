@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/Errors.h"
+#include "base/Errors.h"
 
 TBitmap::TBitmap(int bitsPerPixel) : FBpp(bitsPerPixel == 24 ? 24 : 32) {}
 

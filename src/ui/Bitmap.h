@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/Image.h"
-#include "ui/Handles.h"
+#include "base/Handles.h"
+#include "base/Image.h"
 
 class TBitmap {
  public:

@@ -1,6 +1,6 @@
 #include "ui/Menu.h"
 
-#include "ui/Handles.h"
+#include "base/Handles.h"
 
 TMenuItem* TMenuItem::Add(std::wstring name, std::wstring caption, UINT id, std::function<void()> onClick) {
   Items.push_back(std::make_unique<TMenuItem>(std::move(name), std::move(caption), id));

@@ -1,6 +1,6 @@
 #include "ui/MsgBox.h"
 
-#include "app/Translate.h"
+#include "base/Translate.h"
 
 namespace {
 HWND gAppWindow = nullptr;

@@ -3,7 +3,8 @@
 #include <cmath>
 #include <set>
 
-#include "app/Errors.h"
+#include "base/AutoStart.h"
+#include "base/Errors.h"
 #include "ui/MsgBox.h"
 
 namespace {
@@ -242,4 +243,32 @@ void ProcessMessages() {
 
 void ShowUnhandledError(const std::wstring& message) {
   ShowMessage(message, MB_ICONERROR, /*translate=*/false);
+}
+
+void ForceForeground(HWND wnd) {
+  if (IsIconic(wnd)) ShowWindow(wnd, SW_RESTORE);
+  HWND fg = GetForegroundWindow();
+  if (wnd == fg) return;
+  if (SystemMajorVersion() < 6) {
+    BringWindowToTop(wnd);
+    SetForegroundWindow(wnd);
+    return;
+  }
+  const DWORD fgThread = GetWindowThreadProcessId(fg, nullptr);
+  const DWORD thread = GetWindowThreadProcessId(wnd, nullptr);
+  if (!AttachThreadInput(thread, fgThread, TRUE)) {
+    // Without a foreground window (or in the same thread) there is nothing to attach to.
+    if (fg && fgThread != thread) return;
+  }
+  BringWindowToTop(wnd);
+  SetForegroundWindow(wnd);
+  AttachThreadInput(thread, fgThread, FALSE);
+  if (GetForegroundWindow() == wnd) return;
+  DWORD timeout = 0;
+  SystemParametersInfoW(SPI_GETFOREGROUNDLOCKTIMEOUT, 0, &timeout, 0);
+  SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, nullptr, SPIF_SENDCHANGE);
+  BringWindowToTop(wnd);
+  SetForegroundWindow(wnd);
+  SystemParametersInfoW(SPI_SETFOREGROUNDLOCKTIMEOUT, 0, reinterpret_cast<void*>(static_cast<UINT_PTR>(timeout)),
+                        SPIF_SENDCHANGE);
 }

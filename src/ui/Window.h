@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/Handles.h"
+#include "base/Handles.h"
 
 enum class TChildKind { Label, Button, CheckBox, ComboBox, ListBox, Edit, Group, Other };
 
@@ -104,5 +104,7 @@ int RunMessageLoop();
 void ProcessMessages();
 // Shown when an error escapes a message handler; the program goes on.
 void ShowUnhandledError(const std::wstring& message);
+// Brings `wnd` to the front although another process owns the foreground.
+void ForceForeground(HWND wnd);
 
 int ScaleForDpi(int n, UINT dpi);

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Config.h"
-#include "app/Settings.h"
+#include "base/Config.h"
+#include "base/Settings.h"
 #include "capture/Area.h"
 #include "capture/FrameIds.h"
 #include "capture/Size.h"

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Translate.h"
+#include "base/Translate.h"
 #include "capture/Capture.h"
 #include "capture/IExplorer.h"
 #include "ui/MsgBox.h"

@@ -8,6 +8,7 @@
 #include "app/Ids.h"
 #include "e2e/Driver.h"
 #include "e2e/Screen.h"
+#include "outputs/FloatingIds.h"
 
 using namespace e2e;
 using namespace std::chrono_literals;

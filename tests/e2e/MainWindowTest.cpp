@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "app/Ids.h"
-#include "app/Translate.h"
+#include "base/Translate.h"
 #include "e2e/Captures.h"
 #include "e2e/Driver.h"
 #include "e2e/Probe.h"

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/Text.h"
+#include "base/Text.h"
 
 using namespace rtocr;
 

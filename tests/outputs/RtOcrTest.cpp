@@ -7,8 +7,8 @@
 #include <mutex>
 #include <thread>
 
-#include "app/Thread.h"
 #include "OcrTestSupport.h"
+#include "ui/Thread.h"
 
 using namespace rtocr;
 using namespace ocrtest;

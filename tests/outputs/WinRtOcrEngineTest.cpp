@@ -10,11 +10,11 @@
 #include <fstream>
 #include <string>
 
-#include "app/AutoStart.h"
-#include "app/Text.h"
-#include "app/Thread.h"
 #include "../e2e/FakeOcrRuntime.h"
 #include "OcrTestSupport.h"
+#include "base/AutoStart.h"
+#include "base/Text.h"
+#include "ui/Thread.h"
 
 using namespace rtocr;
 using namespace ocrtest;

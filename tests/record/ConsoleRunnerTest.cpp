@@ -11,10 +11,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/AutoStart.h"
-#include "app/Thread.h"
-#include "record/ConsoleRunner.h"
 #include "RunnerTestHelpers.h"
+#include "base/AutoStart.h"
+#include "record/ConsoleRunner.h"
+#include "ui/Thread.h"
 #include "ui/Window.h"
 
 using namespace runnertest;

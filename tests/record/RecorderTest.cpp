@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "app/AutoStart.h"
-#include "app/Text.h"
-#include "app/Thread.h"
+#include "RunnerTestHelpers.h"
+#include "base/AutoStart.h"
+#include "base/Text.h"
 #include "capture/Capture.h"
 #include "record/ConsoleRunner.h"
 #include "record/Recorder.h"
-#include "RunnerTestHelpers.h"
+#include "ui/Thread.h"
 
 using namespace runnertest;
 

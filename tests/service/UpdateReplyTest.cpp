@@ -4,7 +4,7 @@
 
 #include <cwctype>
 
-#include "app/Errors.h"
+#include "base/Errors.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "app/TranslateWin.h"
+#include "ui/TranslateWin.h"
 
 #include <windows.h>
 
-#include "app/Translate.h"
+#include "base/Translate.h"
 
 void LoadTranslateTable() {
   TranslateTable().Clear();

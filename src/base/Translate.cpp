@@ -1,6 +1,6 @@
-#include "app/Translate.h"
+#include "base/Translate.h"
 
-#include "app/Text.h"
+#include "base/Text.h"
 
 namespace {
 std::wstring LineBreaks(std::wstring_view text) { return ReplaceAll(text, L"\\n", L"\r"); }

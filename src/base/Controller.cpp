@@ -1,4 +1,4 @@
-#include "app/Controller.h"
+#include "base/Controller.h"
 
 TStartAction DecideStart(int mode, int output, TStatus status) {
   if (mode != caColorPicker) {

@@ -1,4 +1,4 @@
-#include "app/Command.h"
+#include "base/Command.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/Thread.h"
+#include "ui/Thread.h"
 
 #include <windows.h>
 
@@ -7,8 +7,8 @@
 #include <memory>
 #include <mutex>
 
-#include "app/Errors.h"
-#include "ui/Handles.h"
+#include "base/Errors.h"
+#include "base/Handles.h"
 #include "ui/Window.h"
 
 void Wait(const std::function<void()>& proc) {

@@ -1,4 +1,4 @@
-#include "app/Config.h"
+#include "base/Config.h"
 
 TConfig::TConfig(const std::wstring& path) {
   const std::wstring key = L"Software\\" + path;

@@ -1,8 +1,8 @@
-#include "app/Strings.h"
+#include "base/Strings.h"
 
 #include <gtest/gtest.h>
 
-#include "app/Errors.h"
+#include "base/Errors.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-#include "app/Strings.h"
+#include "base/Strings.h"
 
-#include "app/Errors.h"
-#include "app/Text.h"
+#include "base/Errors.h"
+#include "base/Text.h"
 
 std::wstring TextBetweenFrom(std::wstring_view source, std::wstring_view startMarker,
                              std::wstring_view endMarker, size_t& position) {

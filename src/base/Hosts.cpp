@@ -1,8 +1,8 @@
-#include "app/Hosts.h"
+#include "base/Hosts.h"
 
 #include <windows.h>
 
-#include "app/AutoStart.h"
+#include "base/AutoStart.h"
 
 #ifndef VANTORU_PRODUCT_URL
 #define VANTORU_PRODUCT_URL L"https://go.vantoru.example"

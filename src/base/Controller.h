@@ -1,7 +1,7 @@
 // The capture controller's rules: what one capture request does, by mode, output and
 // status; when the capture sound plays; which setting value a mode change stores.
 #pragma once
-#include "app/Types.h"
+#include "base/Types.h"
 
 enum class TStartAction {
   Refuse,        // "지원하지 않는 캡쳐영역입니다."

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "ui/Handles.h"
+#include "base/Handles.h"
 
 class TConfig {
  public:

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Translate.h"
-#include "app/TranslateWin.h"
+#include "base/Translate.h"
 #include "ui/Menu.h"
+#include "ui/TranslateWin.h"
 #include "ui/Window.h"
 
 namespace {

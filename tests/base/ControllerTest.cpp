@@ -1,4 +1,4 @@
-#include "app/Controller.h"
+#include "base/Controller.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "app/FileNaming.h"
+#include "base/FileNaming.h"
 
 #include <algorithm>
 
-#include "app/Text.h"
+#include "base/Text.h"
 
 namespace {
 

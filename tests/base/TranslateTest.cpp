@@ -1,11 +1,11 @@
-#include "app/Translate.h"
+#include "base/Translate.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 
 namespace {
 

@@ -1,5 +1,7 @@
 // Start with the system, and the small shell routines the program shares.
 #pragma once
+#include <windows.h>
+
 #include <string>
 
 // The Run entry `name` under HKCU\Software\Microsoft\Windows\CurrentVersion\Run:
@@ -20,3 +22,5 @@ std::wstring ProgramDir();  // with a trailing backslash
 std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
 bool FileExists(const std::wstring& path);
 bool DirectoryExists(const std::wstring& path);
+// Major version of the running system.
+DWORD SystemMajorVersion();

@@ -1,8 +1,8 @@
-#include "app/WebAddress.h"
+#include "base/WebAddress.h"
 
 #include <string>
 
-#include "app/Text.h"
+#include "base/Text.h"
 
 bool IsWebAddress(std::wstring_view link) {
   const std::wstring lower = AsciiLower(link.substr(0, 8));

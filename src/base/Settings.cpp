@@ -1,6 +1,6 @@
-#include "app/Settings.h"
+#include "base/Settings.h"
 
-#include "app/Translate.h"
+#include "base/Translate.h"
 
 std::wstring AcceptedLanguage(std::wstring_view lang) {
   return IsInterfaceLanguage(lang) ? std::wstring(lang) : std::wstring(L"en");

@@ -1,6 +1,6 @@
-#include "app/Errors.h"
+#include "base/Errors.h"
 
-#include "app/Text.h"
+#include "base/Text.h"
 
 EError::EError(std::wstring message) : FMessage(std::move(message)), FUtf8(WideToUtf8(FMessage)) {}
 

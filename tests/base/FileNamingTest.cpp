@@ -5,7 +5,7 @@
 #include <fstream>
 #include <random>
 
-#include "app/FileNaming.h"
+#include "base/FileNaming.h"
 
 namespace fs = std::filesystem;
 

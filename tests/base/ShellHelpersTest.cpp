@@ -8,11 +8,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/AutoStart.h"
-#include "app/Config.h"
-#include "app/Errors.h"
-#include "app/Thread.h"
+#include "base/AutoStart.h"
+#include "base/Config.h"
+#include "base/Errors.h"
 #include "ui/Bitmap.h"
+#include "ui/Thread.h"
 #include "ui/Window.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Types.h"
+#include "base/Types.h"
 
 // An entry of the save folder with its Windows file attributes.
 struct TDirEntry {

@@ -1,4 +1,4 @@
-#include "app/AutoStart.h"
+#include "base/AutoStart.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -6,8 +6,8 @@
 
 #include <vector>
 
-#include "app/Text.h"
-#include "ui/Handles.h"
+#include "base/Handles.h"
+#include "base/Text.h"
 
 namespace {
 constexpr const wchar_t* kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -103,4 +103,17 @@ bool FileExists(const std::wstring& path) {
 bool DirectoryExists(const std::wstring& path) {
   const DWORD a = GetFileAttributesW(path.c_str());
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+DWORD SystemMajorVersion() {
+  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+  static DWORD major = [] {
+    OSVERSIONINFOW vi{};
+    vi.dwOSVersionInfoSize = sizeof(vi);
+    if (HMODULE nt = GetModuleHandleW(L"ntdll.dll"))
+      if (auto fn = reinterpret_cast<RtlGetVersionFn>(reinterpret_cast<void*>(GetProcAddress(nt, "RtlGetVersion"))))
+        if (fn(&vi) == 0) return vi.dwMajorVersion;
+    return static_cast<DWORD>(6);
+  }();
+  return major;
 }

@@ -1,4 +1,4 @@
-#include "app/Command.h"
+#include "base/Command.h"
 
 #include <cstring>
 #include <string>
@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/Text.h"
+#include "base/Text.h"
 
 namespace {
 
