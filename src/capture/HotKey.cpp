@@ -42,6 +42,7 @@ TFrmHotKey::TFrmHotKey(HWND owner) {
            hotkeyctl::BtnYes);
   AddChild(L"BtnNo", TChildKind::Button, L"BUTTON", L"취소", vis | WS_TABSTOP | BS_PUSHBUTTON, 0, 216, 88, 75, 25,
            hotkeyctl::BtnNo);
+  GroupBoxesToBack();
   ApplyFonts();
   SetDialogNavigation(true);
 

@@ -50,6 +50,7 @@ TFrmSize::TFrmSize(HWND owner) {
   }
   SetFieldWidth(0, defaults::RegionWidth);
   SetFieldHeight(0, defaults::RegionHeight);
+  GroupBoxesToBack();
   ApplyFonts();
   SetDialogNavigation(true);
 
@@ -118,6 +119,12 @@ LRESULT TFrmSize::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       const int id = LOWORD(wp), code = HIWORD(wp);
       if (id == IDCANCEL) {  // Escape
         Hide();
+        return 0;
+      }
+      if (id == IDOK) {  // Enter in a field applies its group
+        const int focused = GetDlgCtrlID(GetFocus());
+        const int g = (focused - sizectl::Group) / 10;
+        if (focused >= sizectl::Group && g >= 0 && g <= 3) Apply(g);
         return 0;
       }
       const int group = (id - sizectl::Group) / 10, kind = sizectl::Group + (id - sizectl::Group) % 10;
