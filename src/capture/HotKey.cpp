@@ -14,7 +14,7 @@ constexpr int kItemHeight = 16;
 TFrmHotKey::TFrmHotKey(HWND owner) {
   TClassInfo cls{L"TFrmHotKey"};
   cls.Background = GetSysColorBrush(COLOR_BTNFACE);
-  CreateWnd(cls, L"단축키 설정", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, WS_EX_DLGMODALFRAME, owner, 0,
+  CreateWnd(cls, L"단축키 설정", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME, owner, 0,
             0, 320, 160);
   SetClientSize(299, 121);
   RECT wr{};

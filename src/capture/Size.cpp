@@ -20,7 +20,7 @@ std::wstring Named(const wchar_t* base, int group) {
 TFrmSize::TFrmSize(HWND owner) {
   TClassInfo cls{L"TFrmSize"};
   cls.Background = GetSysColorBrush(COLOR_BTNFACE);
-  CreateWnd(cls, L"영역크기 설정", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
+  CreateWnd(cls, L"영역크기 설정", WS_POPUP | WS_CAPTION | WS_SYSMENU,
             WS_EX_DLGMODALFRAME | WS_EX_TOPMOST, owner, 0, 0, 400, 370);
   SetClientSize(386, 330);
   RECT wr{};
