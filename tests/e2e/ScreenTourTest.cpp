@@ -365,6 +365,8 @@ TEST_P(ScreenTour, EveryWindowPaintsEachControlInOneLanguage) {
   v.SelectInList(ctl::ChkSaveTo, 5);
   EXPECT_EQ(v.SendCommand(L"{\"command\":\"capture\"}"), 1);
   ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(v.Control(ctl::Label1)); }));
+  // Running: the encoder reports progress (a stop before it runs is not a stop).
+  EXPECT_TRUE(WaitFor([&] { return WindowText(v.Control(ctl::LvlRecTime)) != L"00:00:00.00"; }, 10s));
   SetForegroundWindow(v.Window());
   ExpectWindow(v.Window(), "main-record");
   PostMessageW(v.Window(), WM_USER, 2, 0);
