@@ -390,3 +390,113 @@ INSTANTIATE_TEST_SUITE_P(Languages, ScreenTour,
                          });
 
 }  // namespace
+
+namespace {
+
+RECT BoundsOf(HWND w) {
+  RECT r{};
+  GetWindowRect(w, &r);
+  return r;
+}
+
+std::string Text(const RECT& r) {
+  return "(" + std::to_string(r.left) + "," + std::to_string(r.top) + ")-(" + std::to_string(r.right) + "," +
+         std::to_string(r.bottom) + ")";
+}
+
+class DpiChange : public TE2ETest {
+ protected:
+  HWND Shown(TVantoru& v, const wchar_t* cls) {
+    HWND found = nullptr;
+    WaitFor([&] {
+      auto w = ProcessWindows(v.Process().Pid(), cls, true);
+      found = w.empty() ? nullptr : w.front();
+      return found != nullptr;
+    }, 10s);
+    return found;
+  }
+};
+
+// A move to a monitor of 144 DPI (WM_DPICHANGED with the system's suggested rectangle): the
+// windows whose size is what they show keep their pixels, the designed ones grow.
+TEST_F(DpiChange, WindowsSizedByWhatTheyShowKeepTheirBoundsAndDesignedOnesScale) {
+  SetString(kSettingsKey, L"language", L"en");
+  SetDword(kSettingsKey, L"mouse", 0);  // the picture is the pattern alone
+  const std::wstring folder = ProgramFolder();
+  ASSERT_TRUE(CopyFileW((BuildDir() + L"ffmpeg-standin.exe").c_str(), (folder + L"ffmpeg.exe").c_str(), FALSE));
+  auto v = TVantoru::Start(L"", folder);
+
+  // The hotkey dialog scales with its design.
+  PostMessageW(v.Window(), WM_COMMAND, cmd::N1, 0);
+  HWND hotkey = Shown(v, L"TFrmHotKey");
+  ASSERT_NE(hotkey, nullptr);
+  const RECT dialogBefore = BoundsOf(hotkey);
+  ChangeDpi(hotkey, 144);
+  const RECT dialogAfter = BoundsOf(hotkey);
+  EXPECT_GT((dialogAfter.right - dialogAfter.left) * 10, (dialogBefore.right - dialogBefore.left) * 14);
+  PostMessageW(hotkey, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(hotkey); }));
+
+  // A floating picture keeps its rectangle and shows its picture 1:1 as before.
+  v.SelectInList(ctl::ChkSaveTo, 10);
+  v.SelectInList(ctl::ChkArea, 1);
+  TPatternWindow pattern(300, 150, 700, 550);  // under the whole hole of the centred frame
+  EXPECT_EQ(v.SendCommand(L"{\"command\":\"capture\"}"), 1);
+  HWND floating = Shown(v, L"TFrmFloating");
+  ASSERT_NE(floating, nullptr);
+  const RECT fr = BoundsOf(floating);
+  TPixels before;
+  ASSERT_TRUE(WaitFor([&] {
+    before = ReadScreen(fr.left, fr.top, fr.right - fr.left, fr.bottom - fr.top);
+    return pattern.Mismatches(before, fr.left, fr.top) == 0;
+  }, 3s)) << "the floating picture is not the pattern at " << Text(fr) << ": "
+          << pattern.Mismatches(before, fr.left, fr.top) << " pixels differ";
+  ChangeDpi(floating, 144);
+  const RECT fa = BoundsOf(floating);
+  EXPECT_TRUE(EqualRect(&fr, &fa)) << Text(fr) << " became " << Text(fa);
+  Sleep(200);
+  const TPixels after = ReadScreen(fr.left, fr.top, fr.right - fr.left, fr.bottom - fr.top);
+  EXPECT_EQ(pattern.Mismatches(after, fr.left, fr.top), 0);
+  PostMessageW(floating, WM_COMMAND, cmd::BtnDeleteAll, 0);
+  ASSERT_TRUE(WaitFor([&] { return ProcessWindows(v.Process().Pid(), L"TFrmFloating", true).empty(); }));
+
+  // The recorder's mirror keeps the region's size.
+  v.SelectInList(ctl::ChkSaveTo, 5);
+  EXPECT_EQ(v.SendCommand(L"{\"command\":\"capture\"}"), 1);
+  HWND mirror = Shown(v, L"TVirtualScreen");
+  ASSERT_NE(mirror, nullptr);
+  const RECT mr = BoundsOf(mirror);
+  ChangeDpi(mirror, 144);
+  const RECT ma = BoundsOf(mirror);
+  EXPECT_TRUE(EqualRect(&mr, &ma)) << Text(mr) << " became " << Text(ma);
+  EXPECT_TRUE(WaitFor([&] { return WindowText(v.Control(ctl::LvlRecTime)) != L"00:00:00.00"; }, 10s));
+  EXPECT_EQ(v.SendCommand(L"{\"command\":\"capture\"}"), 1);
+  ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(v.Control(ctl::Label1)); }, 10s));
+
+  // The picker's outline stays around its target.
+  v.SelectInList(ctl::ChkSaveTo, 0);
+  v.SelectInList(ctl::ChkArea, 4);
+  HWND line = Shown(v, L"TFrmLine");
+  ASSERT_NE(line, nullptr);
+  const RECT lr = BoundsOf(line);
+  ChangeDpi(line, 144);
+  const RECT la = BoundsOf(line);
+  EXPECT_TRUE(EqualRect(&lr, &la)) << Text(lr) << " became " << Text(la);
+
+  // The drag overlay keeps covering the whole virtual screen.
+  v.SelectInList(ctl::ChkArea, 2);
+  auto drag = v.SendCommandAsync(L"{\"command\":\"capture\"}");
+  HWND overlay = Shown(v, L"TFrmDrag");
+  ASSERT_NE(overlay, nullptr);
+  const RECT screen{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                    GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                    GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+  ChangeDpi(overlay, 144);
+  const RECT oa = BoundsOf(overlay);
+  EXPECT_TRUE(EqualRect(&screen, &oa)) << Text(oa);
+  SetForegroundWindow(overlay);
+  KeyPress(VK_ESCAPE);
+  EXPECT_EQ(drag.get(), 1);
+}
+
+}  // namespace
