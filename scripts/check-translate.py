@@ -1,6 +1,11 @@
 #!/usr/bin/env python3
 """Validate res/translate.txt, the run-time UI translation table.
 
+The first rows are the interface's original texts, checked against EXPECTED;
+rows appended after them (new texts of the program) are checked for their
+form: all seven languages in the usual order, and the same "%s" slots and
+line breaks as their Korean text.
+
 Usage: python3 scripts/check-translate.py res/translate.txt
 
 The table is UTF-8 with a BOM and CRLF line ends. It is a list of blocks
@@ -31,7 +36,7 @@ EXPECTED = [
     ("윈도우 컨트롤 캡쳐", "Window Control"),
     ("웹페이지 캡쳐", "WebBrowser"),
     ("색상 추출", "Color Picker"),
-    ("저장형식", "SaveTo"),
+    ("저장형식", "Save to"),
     ("MP4(동영상)", "MP4"),
     ("클립보드", "Clipboard"),
     ("이미지창고", "Upload Quarlo"),
@@ -45,7 +50,7 @@ EXPECTED = [
     ("순차적 #1", "Auto increment number #1"),
     ("순차적 #2", "Auto increment number #2"),
     ("날짜시간", "DateTime"),
-    ("녹화 설정", "Recoder setting"),
+    ("녹화 설정", "Recording setting"),
     ("사운드 포함", "Include sound"),
     ("로그 기록", "Logging"),
     ("캡쳐소리 설정", "Sound setting"),
@@ -62,7 +67,7 @@ EXPECTED = [
     ("정말 종료하시겠습니까?", "Are you sure you want to quit?"),
     ("업로드 중입니다.", "Uploading."),
     ("이미지 업로드를 실패하였습니다.", "Image upload failed."),
-    ("지원하지 않는 캡쳐영역입니다.", "Non capable capture region."),
+    ("지원하지 않는 캡쳐영역입니다.", "This capture mode is not supported."),
     ("설정", "Setting"),
     ("단축키가 다른 프로그램에서 사용중입니다.",
      "Using shortcut keys in another program."),
@@ -72,7 +77,7 @@ EXPECTED = [
      r"An unknown program is using the shortcut key.\n\nPlease change the shortcut key."),
     ("설정하기", "Setting"),
     ("영역크기 설정", "Size setting"),
-    ("현재크기", "Current state"),
+    ("현재크기", "Current size"),
     ("사용자 정의 #1", "Custom #1"),
     ("사용자 정의 #2", "Custom #2"),
     ("사용자 정의 #3", "Custom #3"),
@@ -158,8 +163,8 @@ def parse(data):
 def check(blocks):
     """Return a list of problems found in parsed blocks."""
     errors = []
-    if len(blocks) != len(EXPECTED):
-        errors.append(f"{len(blocks)} blocks, expected {len(EXPECTED)}")
+    if len(blocks) < len(EXPECTED):
+        errors.append(f"{len(blocks)} blocks, expected at least {len(EXPECTED)}")
         return errors
 
     rows = []
@@ -174,6 +179,16 @@ def check(blocks):
         rows.append({code: value for code, value, _ in block})
 
     for r, row in enumerate(rows, 1):
+        if row is None or r <= len(EXPECTED):
+            continue
+        for code in ORDER:
+            t = row[code]
+            if t.count("%s") != row["ko"].count("%s") or t.count("%") != t.count("%s"):
+                errors.append(f"row {r}: {code} must hold as many '%s' as its Korean text: {t!r}")
+            if t.count("\\n") != row["ko"].count("\\n"):
+                errors.append(f"row {r}: {code} must have the line breaks of its Korean text: {t!r}")
+
+    for r, row in enumerate(rows[:len(EXPECTED)], 1):
         if row is None:
             continue
         ko, en = EXPECTED[r - 1]

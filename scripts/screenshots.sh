@@ -1,25 +1,25 @@
 #!/usr/bin/env bash
-# Pictures of the main window under Wine, to check its layout by eye:
-#   scripts/screenshots.sh [LANGUAGES] [DPIS]      defaults: "ko en ja" and "96 144"
-# For each language and DPI it starts Vantoru with that "language" setting and that screen
-# DPI, and saves build/screenshots/main-LANG-DPI.png (the window), -menu.png (with the menu
-# open) and -lang.png (with the language submenu open).
+# Pictures of every window the program shows, under Wine, to check them by eye:
+#   scripts/screenshots.sh
+# Runs the screen tour test (tests/e2e/ScreenTourTest.cpp) in every language at 96 DPI and
+# in Korean and English at 144 DPI with VANTORU_SHOTS set, in a prefix with the fonts a
+# Windows desktop has, and saves build/screenshots/WINDOW-LANG-DPI.png: the main window
+# (main, main-color, main-record), its menus (main-menu, color-menu), the hotkey and size
+# dialogs, the region frame and its menu, the floating window's menu, the web page window,
+# the update offer, the upload bar and the message boxes.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
-languages=${1:-ko en ja}
-dpis=${2:-96 144}
 out="$top/build/screenshots"
+rm -rf "$out"
 mkdir -p "$out"
 
 cmake --preset windows -DVANTORU_TESTS=ON >build-screenshots.log 2>&1
-cmake --build --preset windows --target vantoru vantoructl winshot >>build-screenshots.log 2>&1 ||
-  { tail -n 40 build-screenshots.log; exit 1; }
+cmake --build --preset windows >>build-screenshots.log 2>&1 || { tail -n 40 build-screenshots.log; exit 1; }
 
 . "$top/scripts/winenv.sh"
 trap vantoru_env_stop EXIT
 vantoru_env_start "$top/build/wine-shots"
-bin="$top/build/windows"
 w() { "$VANTORU_WINE" "$@" </dev/null >/dev/null 2>&1; }
 winpath() { echo "Z:${1//\//\\}"; }
 
@@ -43,24 +43,13 @@ cjk() {  # the CJK face linked behind the interface fonts
   done
 }
 
-for dpi in $dpis; do
-  w reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f
-  for lang in $languages; do
-    w reg add 'HKCU\Software\Dorvenix\Vantoru' /v language /t REG_SZ /d "$lang" /f
-    case $lang in ja) cjk "Noto Sans CJK JP" ;; zh) cjk "Noto Sans CJK SC" ;; *) cjk "Noto Sans CJK KR" ;; esac
-    "$VANTORU_WINE" "$bin/vantoru.exe" </dev/null >/dev/null 2>&1 &
-    pid=$!
-    "$VANTORU_WINE" "$bin/vantoructl.exe" wait </dev/null >/dev/null
-    sleep 1
-    base="$out/main-$lang-$dpi"
-    w "$bin/winshot.exe" "$(winpath "$base.bmp")"
-    w "$bin/winshot.exe" "$(winpath "$base-menu.bmp")" menu
-    w "$bin/winshot.exe" "$(winpath "$base-lang.bmp")" menu 4
-    "$VANTORU_WINE" "$bin/vantoructl.exe" quit </dev/null >/dev/null 2>&1 || true
-    wait "$pid" || true
-  done
+export VANTORU_SHOTS="Z:${out//\//\\}"
+for run in ko96 en96 ja96 ru96 it96 fr96 zh96 ko144 en144; do
+  lang=${run%%[0-9]*}
+  case $lang in ja) cjk "Noto Sans CJK JP" ;; zh) cjk "Noto Sans CJK SC" ;; *) cjk "Noto Sans CJK KR" ;; esac
+  ctest --test-dir build/windows -R "ScreenTour\..*/$run\$" --output-on-failure >>build-screenshots.log 2>&1 ||
+    echo "screen tour $run failed: see build-screenshots.log"
 done
-w reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f || true
 
 # BMP to PNG, with nothing but Python's own zlib.
 python3 - "$out" <<'PY'

@@ -109,6 +109,7 @@ TFrmVantoru::TFrmVantoru(const std::wstring& firstArg) : FFirstArg(firstArg) {
   CreateMenu();
   FMenus = {&FMenu, &FPick};
   ApplyFonts();
+  SetDialogNavigation(true);
   FormCreate();
 }
 
@@ -137,8 +138,8 @@ void TFrmVantoru::CreateComponents() {
   AddChild(L"ChkSaveTo", TChildKind::ComboBox, L"COMBOBOX", L"", combo, 0, kCardX, kCardY + 21, 145, kComboDrop,
            ctl::ChkSaveTo, 0);
   for (const wchar_t* o : kOutputs) SendMessageW(Child(L"ChkSaveTo"), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(o));
-  // The option lists lie over the right part of the output list's row; they are shown
-  // after it, so they must be above it.
+  // The option lists take the right part of the output list's row, which narrows to make room
+  // for them; after it in the tab order.
   AddChild(L"ChkJPEG_qual", TChildKind::ComboBox, L"COMBOBOX", L"", combo & ~WS_VISIBLE, 0, kCardX + 88, kCardY + 21,
            57, kComboDrop, ctl::ChkJPEG_qual, 0);
   AddChild(L"ChkWebp_qual", TChildKind::ComboBox, L"COMBOBOX", L"", combo & ~WS_VISIBLE, 0, kCardX + 88, kCardY + 21,
@@ -149,10 +150,7 @@ void TFrmVantoru::CreateComponents() {
   }
   AddChild(L"ChkOCR_lang", TChildKind::ComboBox, L"COMBOBOX", L"", combo & ~WS_VISIBLE, 0, kCardX + 78, kCardY + 21,
            67, kComboDrop, ctl::ChkOCR_lang, 0);
-  for (const wchar_t* n : {L"ChkJPEG_qual", L"ChkWebp_qual", L"ChkOCR_lang"}) {
-    FindChild(n)->Hidden = true;
-    SetWindowPos(Child(n), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  }
+  for (const wchar_t* n : {L"ChkJPEG_qual", L"ChkWebp_qual", L"ChkOCR_lang"}) FindChild(n)->Hidden = true;
   AddChild(L"BtnOpenDir", TChildKind::Button, L"BUTTON", L"폴더열기", vis | WS_TABSTOP | BS_PUSHBUTTON, 0, kCardX,
            kCardY + 63, 145, 33, ctl::BtnOpenDir, 0);
 
@@ -325,8 +323,6 @@ void TFrmVantoru::LoadConfig() {
   for (int l : kRecordLimits) FMenu.Find(L"ChkRecLimit" + std::to_wstring(l))->Checked = limit == l;
 
   TranslateComponent(*this, FLanguage);
-  TranslateComboBox(Child(L"ChkArea"));
-  TranslateComboBox(Child(L"ChkSaveTo"));
   SetCaption(Translate(Caption()));
   SetApplicationTitle(Caption());
 
@@ -408,7 +404,7 @@ void TFrmVantoru::CaptureStart() {
   if (!bitmap) return;
 
   try {
-    if (bitmap->Empty()) throw EError(L"Nothing was captured: the picture is empty.");
+    if (bitmap->Empty()) throw EError(L"캡쳐된 이미지가 비어 있습니다.");
     if (output == toTXT) {
       handedOver = RecognizeText(std::move(bitmap));
       if (handedOver) return;
@@ -419,7 +415,7 @@ void TFrmVantoru::CaptureStart() {
     }
   } catch (const std::exception& e) {
     const std::wstring caption = Translate(Caption());
-    ShowMessage(Translate(L"캡쳐가 실패하였습니다.") + L"\r\r" + ExceptionMessage(e), MB_ICONERROR, false, &caption);
+    ShowMessage(Translate(L"캡쳐가 실패하였습니다.") + L"\r\r" + TranslateError(e), MB_ICONERROR, false, &caption);
   }
 }
 
@@ -491,6 +487,8 @@ void TFrmVantoru::SetSaveToWidth(int designWidth) {
 void TFrmVantoru::ChkSaveToChange() {
   const int output = SaveTo();
   const std::wstring caption = Translate(Caption());
+  // The output list narrows first: the option list beside it is below it in the z-order.
+  SetSaveToWidth(output == toJPG || output == toWebP ? 82 : output == toTXT ? 72 : 145);
   SetChildVisible(L"ChkJPEG_qual", output == toJPG);
   SetChildVisible(L"ChkWebp_qual", output == toWebP);
   SetChildVisible(L"ChkOCR_lang", output == toTXT);
@@ -522,7 +520,7 @@ void TFrmVantoru::ChkSaveToChange() {
         SetSaveToWidth(145);
         SetComboIndex(L"ChkSaveTo", toPNG);
         SetChildVisible(L"ChkOCR_lang", false);
-        ShowMessage(L"OCR 을 지원하지 않는 윈도우 환경입니다.", MB_ICONINFORMATION, false, &caption);
+        ShowMessage(L"OCR 을 지원하지 않는 윈도우 환경입니다.", MB_ICONINFORMATION, true, &caption);
       }
       break;
     default: SetSaveToWidth(145); break;

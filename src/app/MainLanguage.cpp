@@ -8,7 +8,9 @@
 #include "base/Translate.h"
 #include "capture/Area.h"
 #include "capture/HotKey.h"
+#include "capture/IExplorer.h"
 #include "capture/Size.h"
+#include "outputs/Floating.h"
 #include "ui/MsgBox.h"
 #include "ui/TranslateWin.h"
 
@@ -19,8 +21,6 @@ void TFrmVantoru::ChkLangClick(const std::wstring& name) {
 
   TranslateComponent(*this, FLanguage);
   TranslateOwnedWindows();
-  TranslateComboBox(Child(L"ChkArea"));
-  TranslateComboBox(Child(L"ChkSaveTo"));
 
   SetApplicationTitle(Translate(Caption()));
   if (FTrayIcon) FTrayIcon->SetHint(Translate(Caption()) + L" " + FileVersionText(L"%d.%d.%d.%d"));
@@ -32,4 +32,6 @@ void TFrmVantoru::TranslateOwnedWindows() {
   if (FArea) TranslateComponent(*FArea);
   if (FHotKey) TranslateComponent(*FHotKey);
   if (FSize) TranslateComponent(*FSize);
+  if (FIExplorer) TranslateComponent(*FIExplorer);
+  for (auto& floating : FloatList) TranslateComponent(*floating);
 }

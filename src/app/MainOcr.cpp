@@ -73,13 +73,13 @@ void TFrmVantoru::BitmapToTXTFileCompleted(TRtOcr& sender, const rtocr::TResult&
   } idle{this};
   const std::wstring caption = Translate(Caption());
   if (result.Status != rtocr::stCompleted) {
-    ShowMessage(Translate(L"캡쳐가 실패하였습니다.") + L"\r\rOCR failed.", MB_ICONERROR, false, &caption);
+    ShowMessage(Translate(L"캡쳐가 실패하였습니다.") + L"\r\r" + Translate(L"텍스트 인식을 실패하였습니다."), MB_ICONERROR, false, &caption);
     return;
   }
   try {
     WriteAnsiFile(NewFilename(L"txt"), rtocr::LinesAsText(result.Lines));
     if (SoundSetting() == snAfter) PlayCaptureSound();
   } catch (const std::exception& e) {
-    ShowMessage(Translate(L"캡쳐가 실패하였습니다.") + L"\r\r" + ExceptionMessage(e), MB_ICONERROR, false, &caption);
+    ShowMessage(Translate(L"캡쳐가 실패하였습니다.") + L"\r\r" + TranslateError(e), MB_ICONERROR, false, &caption);
   }
 }

@@ -1,5 +1,6 @@
 #include "base/Translate.h"
 
+#include "base/Errors.h"
 #include "base/Text.h"
 
 namespace {
@@ -28,18 +29,17 @@ void TTranslateTable::Load(std::string_view utf8) {
   }
 }
 
+size_t TTranslateTable::FindLine(std::wstring_view text) const {
+  for (size_t i = 0; i < FLines.size(); ++i)
+    if (!FLines[i].Blank && SameTextAscii(FLines[i].Text, text)) return i;
+  return FLines.size();
+}
+
 std::wstring TTranslateTable::Translate(std::wstring_view text, std::wstring_view lang) const {
   std::wstring fallback = LineBreaks(text);
   if (text.empty()) return fallback;
 
-  size_t hit = FLines.size();
-  for (size_t i = 0; i < FLines.size(); ++i) {
-    const TLine& l = FLines[i];
-    if (!l.Blank && SameTextAscii(l.Text, text)) {
-      hit = i;
-      break;
-    }
-  }
+  const size_t hit = FindLine(text);
   if (hit == FLines.size()) return fallback;
 
   size_t first = hit;
@@ -75,4 +75,12 @@ bool IsInterfaceLanguage(std::wstring_view code) {
   for (const wchar_t* l : kLanguages)
     if (code == l) return true;
   return false;
+}
+
+std::wstring TranslateError(const std::exception& e) {
+  if (auto* err = dynamic_cast<const EError*>(&e)) {
+    if (!err->Format().empty()) return FillFormat(Translate(err->Format()), err->Args());
+    return Translate(err->Message());
+  }
+  return Translate(Utf8ToWide(e.what()));
 }

@@ -2,6 +2,7 @@
 // Lookup finds a text in any language, so an already translated window can be turned
 // into another language directly.
 #pragma once
+#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,8 @@ class TTranslateTable {
   size_t LineCount() const { return FLines.size(); }
 
   std::wstring Translate(std::wstring_view text, std::wstring_view lang) const;
+  // Whether some row holds this text (in any language).
+  bool HasRow(std::wstring_view text) const { return !text.empty() && FindLine(text) < FLines.size(); }
 
  private:
   struct TLine {
@@ -23,6 +26,7 @@ class TTranslateTable {
     std::wstring Text;
     bool Blank = true;
   };
+  size_t FindLine(std::wstring_view text) const;  // the first line with this text, or the line count
   std::vector<TLine> FLines;
 };
 
@@ -33,6 +37,10 @@ void SetCurrentLanguage(std::wstring lang);
 
 // Translate(text) uses CurrentLanguage().
 std::wstring Translate(std::wstring_view text, std::wstring_view lang = {});
+
+// A failure's message in the current language: an error's format (or its whole message)
+// looked up in the table, then filled with its details.
+std::wstring TranslateError(const std::exception& e);
 
 // The seven interface languages in menu order.
 inline constexpr const wchar_t* kLanguages[] = {L"ko", L"en", L"ja", L"ru", L"it", L"fr", L"zh"};

@@ -19,11 +19,11 @@ VANTORU_DECLARE_ERROR(EPageCapture, EError);
 // A late-bound read: property `name` of `object`, or the item `index` when given.
 void Read(IDispatch* object, const wchar_t* name, VARIANT& result, const int* index = nullptr) {
   VariantInit(&result);
-  if (!object) throw EPageCapture(L"no object for " + std::wstring(name));
+  if (!object) throw EPageCapture(L"The web page cannot be read (%s).", {L"no object for " + std::wstring(name)});
   DISPID id = 0;
   LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
   if (FAILED(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)))
-    throw EPageCapture(L"no member " + std::wstring(name));
+    throw EPageCapture(L"The web page cannot be read (%s).", {L"no member " + std::wstring(name)});
   VARIANT arg;
   VariantInit(&arg);
   DISPPARAMS params{};
@@ -36,7 +36,7 @@ void Read(IDispatch* object, const wchar_t* name, VARIANT& result, const int* in
     flags |= DISPATCH_METHOD;
   }
   if (FAILED(object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &result, nullptr, nullptr)))
-    throw EPageCapture(L"cannot read " + std::wstring(name));
+    throw EPageCapture(L"The web page cannot be read (%s).", {L"cannot read " + std::wstring(name)});
 }
 
 TComPtr<IDispatch> ReadObject(IDispatch* object, const wchar_t* name, const int* index = nullptr) {
@@ -48,7 +48,7 @@ TComPtr<IDispatch> ReadObject(IDispatch* object, const wchar_t* name, const int*
     *r.Put() = v.pdispVal;
   }
   VariantClear(&v);
-  if (!r) throw EPageCapture(std::wstring(name) + L" is no object");
+  if (!r) throw EPageCapture(L"The web page cannot be read (%s).", {std::wstring(name) + L" is no object"});
   return r;
 }
 
@@ -59,11 +59,11 @@ int ReadInteger(IDispatch* object, const wchar_t* name) {
   VariantInit(&text);
   const HRESULT hr = VariantChangeType(&text, &v, 0, VT_BSTR);
   VariantClear(&v);
-  if (FAILED(hr)) throw EPageCapture(std::wstring(name) + L" is no number");
+  if (FAILED(hr)) throw EPageCapture(L"The web page cannot be read (%s).", {std::wstring(name) + L" is no number"});
   const std::wstring s(text.bstrVal, SysStringLen(text.bstrVal));
   VariantClear(&text);
   int32_t n = 0;
-  if (!TryStrToInt(s, n)) throw EPageCapture(std::wstring(name) + L" is no number");
+  if (!TryStrToInt(s, n)) throw EPageCapture(L"The web page cannot be read (%s).", {std::wstring(name) + L" is no number"});
   return n;
 }
 

@@ -47,6 +47,8 @@ TFrmDrag::TFrmDrag(HWND owner) {
   cls.Background = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   cls.Cursor = LoadCursorW(nullptr, IDC_CROSS);
   CreateWnd(cls, L"", WS_POPUP, WS_EX_TOPMOST, owner, 0, 0, 0, 0);
+  // It covers the whole virtual screen, whatever the DPI of the monitor it is counted on.
+  FKeepBoundsOnDpiChange = true;
   SetTimer(FHandle, kTmrActive, 100, nullptr);
 }
 

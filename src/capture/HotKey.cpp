@@ -14,7 +14,7 @@ constexpr int kItemHeight = 16;
 TFrmHotKey::TFrmHotKey(HWND owner) {
   TClassInfo cls{L"TFrmHotKey"};
   cls.Background = GetSysColorBrush(COLOR_BTNFACE);
-  CreateWnd(cls, L"단축키 설정", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, WS_EX_DLGMODALFRAME, owner, 0,
+  CreateWnd(cls, L"단축키 설정", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME, owner, 0,
             0, 320, 160);
   SetClientSize(299, 121);
   RECT wr{};
@@ -42,6 +42,7 @@ TFrmHotKey::TFrmHotKey(HWND owner) {
            hotkeyctl::BtnYes);
   AddChild(L"BtnNo", TChildKind::Button, L"BUTTON", L"취소", vis | WS_TABSTOP | BS_PUSHBUTTON, 0, 216, 88, 75, 25,
            hotkeyctl::BtnNo);
+  GroupBoxesToBack();
   ApplyFonts();
   SetDialogNavigation(true);
 

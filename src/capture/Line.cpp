@@ -21,6 +21,8 @@ TFrmLine::TFrmLine(HWND mainWindow) : FMain(mainWindow) {
   cls.Cursor = LoadCursorW(nullptr, IDC_CROSS);
   // No owner and a tool window: no task-bar button, no entry in the task switcher.
   CreateWnd(cls, L"", WS_POPUP, WS_EX_TOPMOST | WS_EX_TOOLWINDOW, nullptr, 0, 0, 0, 0);
+  // The outline hugs its target in screen pixels at any DPI.
+  FKeepBoundsOnDpiChange = true;
 }
 
 TFrmLine::~TFrmLine() {

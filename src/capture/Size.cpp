@@ -20,7 +20,7 @@ std::wstring Named(const wchar_t* base, int group) {
 TFrmSize::TFrmSize(HWND owner) {
   TClassInfo cls{L"TFrmSize"};
   cls.Background = GetSysColorBrush(COLOR_BTNFACE);
-  CreateWnd(cls, L"영역크기 설정", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
+  CreateWnd(cls, L"영역크기 설정", WS_POPUP | WS_CAPTION | WS_SYSMENU,
             WS_EX_DLGMODALFRAME | WS_EX_TOPMOST, owner, 0, 0, 400, 370);
   SetClientSize(386, 330);
   RECT wr{};
@@ -50,6 +50,7 @@ TFrmSize::TFrmSize(HWND owner) {
   }
   SetFieldWidth(0, defaults::RegionWidth);
   SetFieldHeight(0, defaults::RegionHeight);
+  GroupBoxesToBack();
   ApplyFonts();
   SetDialogNavigation(true);
 
@@ -118,6 +119,12 @@ LRESULT TFrmSize::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       const int id = LOWORD(wp), code = HIWORD(wp);
       if (id == IDCANCEL) {  // Escape
         Hide();
+        return 0;
+      }
+      if (id == IDOK) {  // Enter in a field applies its group
+        const int focused = GetDlgCtrlID(GetFocus());
+        const int g = (focused - sizectl::Group) / 10;
+        if (focused >= sizectl::Group && g >= 0 && g <= 3) Apply(g);
         return 0;
       }
       const int group = (id - sizectl::Group) / 10, kind = sizectl::Group + (id - sizectl::Group) % 10;

@@ -3,7 +3,7 @@
 #include <string>
 
 void CheckPicture(const TPixelView& image) {
-  if (image.Empty()) throw EEncoderError(L"Nothing was captured: the picture is empty.");
+  if (image.Empty()) throw EEncoderError(L"캡쳐된 이미지가 비어 있습니다.");
   if (image.BitsPerPixel != 24 && image.BitsPerPixel != 32)
     throw EEncoderError(L"Unsupported pixel format: " + std::to_wstring(image.BitsPerPixel) + L" bits per pixel.");
 }

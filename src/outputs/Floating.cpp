@@ -8,6 +8,7 @@
 #include "base/Handles.h"
 #include "outputs/FloatingIds.h"
 #include "outputs/Save.h"
+#include "ui/TranslateWin.h"
 
 namespace {
 
@@ -40,11 +41,15 @@ TFrmFloating::TFrmFloating(TEvents events) : FEvents(std::move(events)) {
             ScaleForDpi(311, GetDpiForSystem()), ScaleForDpi(279, GetDpiForSystem()));
   if (SystemMajorVersion() >= 6) EnableFrameShadow();
 
-  // Shown in Korean whatever the interface language: the window is not translated.
+  // Its size is the picture's, shown 1:1: a monitor of another DPI changes nothing of it.
+  FKeepBoundsOnDpiChange = true;
+
   FPopup.Root.Add(L"BtnSave", L"이미지 저장", cmd::BtnSave, [this] { BtnSaveClick(); });
   FPopup.Root.Add(L"DivPop1", L"-", 0);
   FPopup.Root.Add(L"BtnDelete", L"플로팅 삭제", cmd::BtnDelete, [this] { BtnDeleteClick(); });
   FPopup.Root.Add(L"BtnDeleteAll", L"모든 플로팅 삭제", cmd::BtnDeleteAll, [this] { BtnDeleteAllClick(); });
+  FMenus = {&FPopup};
+  TranslateComponent(*this);
 }
 
 TFrmFloating::~TFrmFloating() { *FAlive = false; }

@@ -29,7 +29,7 @@ void WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes)
   // never leaves a truncated picture under the name.
   const std::wstring part = path + L".part";
   auto fail = [&](const wchar_t* what, DWORD code) -> void {
-    throw EFileError(std::wstring(what) + L" \"" + path + L"\". " + SystemErrorText(code));
+    throw EFileError(std::wstring(what) + L" \"%s\". %s", {path, SystemErrorText(code)});
   };
   {
     TFileHandle file(CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
@@ -134,12 +134,12 @@ void PrintBitmap(const TBitmap& bitmap, int screenPpi) {
   if (!size || !GetDefaultPrinterW(printer.data(), &size)) throw EPrinterError(L"There is no default printer.");
   printer.resize(wcslen(printer.c_str()));
   TMemDc dc(CreateDCW(L"WINSPOOL", printer.c_str(), nullptr, nullptr));
-  if (!dc) throw EPrinterError(L"Cannot open the printer \"" + printer + L"\". " + SystemErrorText(GetLastError()));
+  if (!dc) throw EPrinterError(L"Cannot open the printer \"%s\". %s", {printer, SystemErrorText(GetLastError())});
   DOCINFOW doc{};
   doc.cbSize = sizeof(doc);
   doc.lpszDocName = L"";
   if (StartDocW(dc.Get(), &doc) <= 0)
-    throw EPrinterError(L"Cannot start a print job on \"" + printer + L"\". " + SystemErrorText(GetLastError()));
+    throw EPrinterError(L"Cannot start a print job on \"%s\". %s", {printer, SystemErrorText(GetLastError())});
   bool drawn = false;
   if (StartPage(dc.Get()) > 0) {
     const TRect r = PrintRect(bitmap.Width(), bitmap.Height(), GetDeviceCaps(dc.Get(), LOGPIXELSX),
@@ -155,5 +155,5 @@ void PrintBitmap(const TBitmap& bitmap, int screenPpi) {
   const DWORD code = GetLastError();
   // The job is ended whether or not the page was drawn.
   EndDoc(dc.Get());
-  if (!drawn) throw EPrinterError(L"Cannot print on \"" + printer + L"\". " + SystemErrorText(code));
+  if (!drawn) throw EPrinterError(L"Cannot print on \"%s\". %s", {printer, SystemErrorText(code)});
 }

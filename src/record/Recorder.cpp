@@ -27,6 +27,8 @@ class TMirrorWindow : public TWindow {
     CreateWnd(cls, L"Virtual_Screen", WS_POPUP, WS_EX_LAYERED | WS_EX_TOOLWINDOW, GetDesktopWindow(), CW_USEDEFAULT,
               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT);
     SetLayeredWindowAttributes(FHandle, 0, 255, LWA_ALPHA);
+    // The encoder grabs it pixel for pixel: its size is the region's, not a design size.
+    FKeepBoundsOnDpiChange = true;
     RECT r{};
     GetWindowRect(FHandle, &r);
     SetWindowPos(FHandle, HWND_NOTOPMOST, 0, GetSystemMetrics(SM_CYSCREEN) + 1, r.right - r.left, r.bottom - r.top,
@@ -155,7 +157,7 @@ void TRecorder::AppendLog(const std::wstring& line) {
                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) {
     const DWORD err = GetLastError();
-    throw EError(FormatW(L"Cannot open file \"%ls\". %ls", path.c_str(), SysErrorMessage(err).c_str()));
+    throw EError(L"Cannot open file \"%s\". %s", {path, SysErrorMessage(err)});
   }
   const std::string bytes = WideToUtf8(line);
   LARGE_INTEGER zero{};
@@ -163,7 +165,7 @@ void TRecorder::AppendLog(const std::wstring& line) {
   if (!SetFilePointerEx(file.Get(), zero, nullptr, FILE_END) ||
       !WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
     const DWORD err = GetLastError();
-    throw EError(FormatW(L"Cannot write file \"%ls\". %ls", path.c_str(), SysErrorMessage(err).c_str()));
+    throw EError(L"Cannot write file \"%s\". %s", {path, SysErrorMessage(err)});
   }
 }
 

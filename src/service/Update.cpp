@@ -171,7 +171,6 @@ LRESULT TFrmUpdate::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       else if (id == updlg::Note && HIWORD(wp) == STN_CLICKED) OpenWebLink(FNoteUrl);
       return 0;
     }
-    case DM_GETDEFID: return MAKELRESULT(IDYES, DC_HASDEFID);
     case WM_ACTIVATE:
       // The default button has the focus, so Enter and Space answer Yes.
       if (LOWORD(wp) != WA_INACTIVE && !IsChild(FHandle, GetFocus())) SetFocus(FYes);

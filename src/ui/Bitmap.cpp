@@ -46,7 +46,7 @@ void TBitmap::Reallocate(int width, int height, int bpp, bool keep) {
     shape.BitsPerPixel = bpp;
     BITMAPINFO bi = DibInfo(shape);
     dib = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!dib || !bits) throw EError(L"Out of memory for a picture of " + std::to_wstring(width) + L"x" + std::to_wstring(height));
+    if (!dib || !bits) throw EError(L"Out of memory for a picture of %sx%s", {std::to_wstring(width), std::to_wstring(height)});
     // Fresh DIB sections are zeroed by the system.
     if (keep && FDib) {
       const int w = std::min(width, FWidth), h = std::min(height, FHeight);

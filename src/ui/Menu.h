@@ -10,10 +10,12 @@
 
 class TMenuItem {
  public:
-  TMenuItem(std::wstring name, std::wstring caption, UINT id) : Name(std::move(name)), Caption(std::move(caption)), Id(id) {}
+  TMenuItem(std::wstring name, std::wstring caption, UINT id)
+      : Name(std::move(name)), Caption(caption), Design(std::move(caption)), Id(id) {}
 
   std::wstring Name;
   std::wstring Caption;
+  std::wstring Design;  // the design (Korean) caption, from which translations start
   UINT Id;
   bool Checked = false;
   bool Enabled = true;

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "base/Errors.h"
+#include "base/Translate.h"
 #include "base/Handles.h"
 #include "ui/Window.h"
 
@@ -74,7 +75,7 @@ void RunPending() {
       t->Run();
     } catch (const std::exception& e) {
       if (t->Done) t->Error = std::current_exception();
-      else ShowUnhandledError(ExceptionMessage(e));
+      else ShowUnhandledError(TranslateError(e));
     } catch (...) {
       if (t->Done) t->Error = std::current_exception();
     }

@@ -38,43 +38,66 @@ std::wstring WindowText(HWND wnd) {
   s.resize(static_cast<size_t>(GetWindowTextW(wnd, s.data(), n + 1)));
   return s;
 }
+
+std::wstring ComboItem(HWND combo, LRESULT i) {
+  const LRESULT len = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+  if (len < 0) return std::wstring();
+  std::wstring s(static_cast<size_t>(len) + 1, L'\0');
+  SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(s.data()));
+  s.resize(static_cast<size_t>(len));
+  return s;
+}
+
+// The text in the current language of a design text that has a row; other texts (values,
+// names, sizes) are not the design's words and stay as they are now.
+bool TranslatedDesign(const std::wstring& design, std::wstring& out) {
+  if (!TranslateTable().HasRow(design)) return false;
+  out = Translate(design);
+  return true;
+}
 }  // namespace
 
-void TranslateComboBox(HWND combo) {
-  const LRESULT index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
-  const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
-  for (LRESULT i = 0; i < count; ++i) {
-    const LRESULT len = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
-    if (len < 0) continue;
-    std::wstring s(static_cast<size_t>(len) + 1, L'\0');
-    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(s.data()));
-    s.resize(static_cast<size_t>(len));
-    const std::wstring t = Translate(s);
-    if (t == s) continue;
-    SendMessageW(combo, CB_DELETESTRING, static_cast<WPARAM>(i), 0);
-    SendMessageW(combo, CB_INSERTSTRING, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(t.c_str()));
+void TranslateComboBox(TChild& combo) {
+  HWND list = combo.Handle;
+  const LRESULT index = SendMessageW(list, CB_GETCURSEL, 0, 0);
+  const LRESULT count = SendMessageW(list, CB_GETCOUNT, 0, 0);
+  if (count < 0) return;
+  // Taken at the first translation, while the list still holds what it was built with.
+  if (combo.DesignItems.size() != static_cast<size_t>(count)) {
+    combo.DesignItems.clear();
+    for (LRESULT i = 0; i < count; ++i) combo.DesignItems.push_back(ComboItem(list, i));
   }
-  SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    std::wstring t;
+    if (!TranslatedDesign(combo.DesignItems[static_cast<size_t>(i)], t) || t == ComboItem(list, i)) continue;
+    SendMessageW(list, CB_DELETESTRING, static_cast<WPARAM>(i), 0);
+    SendMessageW(list, CB_INSERTSTRING, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(t.c_str()));
+  }
+  SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
 void TranslateMenuItem(TMenuItem& item) {
-  if (!item.Caption.empty() && !item.IsSeparator()) item.Caption = Translate(item.Caption);
+  if (!item.IsSeparator()) TranslatedDesign(item.Design, item.Caption);
   for (auto& sub : item.Items) TranslateMenuItem(*sub);
 }
 
 void TranslateComponent(TWindow& form, const std::wstring& lang) {
   if (!lang.empty()) SetCurrentLanguage(lang);
-  const std::wstring caption = form.Caption();
-  form.SetCaption(CurrentLanguage() != L"ko" ? Translate(caption, L"en") : Translate(caption));
+  // The title follows the language like every other text, unless the window shows a title
+  // of its own now (a web page's).
+  std::wstring caption;
+  const std::wstring now = form.Caption();
+  if (TranslatedDesign(form.DesignCaption(), caption) && caption != now &&
+      (now == form.DesignCaption() || TranslateTable().HasRow(now)))
+    form.SetCaption(caption);
   for (TPopupMenu* menu : form.Menus()) TranslateMenuItem(menu->Root);
-  for (const TChild& c : form.Children()) {
+  for (TChild& c : form.Children()) {
     if (!c.Translated) continue;
     if (c.Kind == TChildKind::ComboBox) {
-      TranslateComboBox(c.Handle);
+      TranslateComboBox(c);
     } else if (c.Kind != TChildKind::ListBox && c.Kind != TChildKind::Edit) {
-      const std::wstring text = WindowText(c.Handle);
-      const std::wstring t = Translate(text);
-      if (t != text) SetWindowTextW(c.Handle, t.c_str());
+      std::wstring t;
+      if (TranslatedDesign(c.Design, t) && t != WindowText(c.Handle)) SetWindowTextW(c.Handle, t.c_str());
     }
   }
 }

@@ -5,6 +5,7 @@
 
 #include "base/AutoStart.h"
 #include "base/Errors.h"
+#include "base/Translate.h"
 #include "ui/MsgBox.h"
 
 namespace {
@@ -48,6 +49,7 @@ void TWindow::CreateWnd(const TClassInfo& cls, const wchar_t* title, DWORD style
     wc.lpszClassName = cls.Name;
     if (!RegisterClassExW(&wc)) throw EError(L"RegisterClass failed: " + std::wstring(cls.Name));
   }
+  FDesignCaption = title ? title : L"";
   FHandle = CreateWindowExW(exStyle, cls.Name, title, style, x, y, w, h, owner, nullptr, Instance(), this);
   if (!FHandle) throw EError(L"CreateWindow failed: " + std::wstring(cls.Name));
 }
@@ -66,8 +68,9 @@ LRESULT CALLBACK TWindow::StaticProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_DPICHANGED) {
       self->FDpi = LOWORD(wp);
       const RECT* r = reinterpret_cast<const RECT*>(lp);
-      SetWindowPos(wnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+      if (!self->FKeepBoundsOnDpiChange)
+        SetWindowPos(wnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
       self->DpiChanged();
       return 0;
     }
@@ -79,14 +82,62 @@ LRESULT CALLBACK TWindow::StaticProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     }
     return res;
   } catch (const std::exception& e) {
-    ShowUnhandledError(ExceptionMessage(e));
+    ShowUnhandledError(TranslateError(e));
     return 0;
   }
 }
 
 LRESULT TWindow::WndProc(UINT msg, WPARAM wp, LPARAM lp) { return DefaultProc(msg, wp, lp); }
 
-LRESULT TWindow::DefaultProc(UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcW(FHandle, msg, wp, lp); }
+LRESULT TWindow::DefaultProc(UINT msg, WPARAM wp, LPARAM lp) {
+  if (IsDialogWindow(FHandle)) {
+    switch (msg) {
+      case WM_ACTIVATE:
+        // The control that had the focus gets it back when the window is active again.
+        if (LOWORD(wp) == WA_INACTIVE) {
+          HWND focus = GetFocus();
+          if (focus && IsChild(FHandle, focus)) FLastFocus = focus;
+        }
+        break;
+      case WM_SETFOCUS: {
+        HWND to = FLastFocus;
+        if (!to || !IsChild(FHandle, to) || !IsWindowVisible(to) || !IsWindowEnabled(to))
+          to = GetNextDlgTabItem(FHandle, nullptr, FALSE);
+        if (to && to != FHandle) {
+          SetFocus(to);
+          return 0;
+        }
+        break;
+      }
+      case DM_GETDEFID: return MAKELRESULT(DefaultButtonId(), DC_HASDEFID);
+      default: break;
+    }
+  }
+  return DefWindowProcW(FHandle, msg, wp, lp);
+}
+
+int TWindow::DefaultButtonId() const {
+  // Enter presses the focused push button, else the default one, as in a dialog.
+  auto isPush = [](HWND w, LONG_PTR kind) {
+    wchar_t cls[16] = {};
+    GetClassNameW(w, cls, 16);
+    return lstrcmpiW(cls, L"BUTTON") == 0 && (GetWindowLongPtrW(w, GWL_STYLE) & BS_TYPEMASK) == kind;
+  };
+  HWND focus = GetFocus();
+  if (focus && IsChild(FHandle, focus) && (isPush(focus, BS_PUSHBUTTON) || isPush(focus, BS_DEFPUSHBUTTON)))
+    return GetDlgCtrlID(focus);
+  for (HWND c = GetWindow(FHandle, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    if (isPush(c, BS_DEFPUSHBUTTON) && IsWindowVisible(c) && IsWindowEnabled(c)) return GetDlgCtrlID(c);
+  return IDOK;
+}
+
+void TWindow::GroupBoxesToBack() {
+  // A group box frames the controls inside it: it must lie below them, or as a sibling
+  // above them it would be painted over them (and clip them away).
+  for (const TChild& c : FChildren)
+    if (c.Kind == TChildKind::Group)
+      SetWindowPos(c.Handle, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
 
 void TWindow::Show() {
   if (HandleAllocated()) ShowWindow(FHandle, SW_SHOW);
@@ -139,6 +190,7 @@ HWND TWindow::AddChild(const std::wstring& name, TChildKind kind, const wchar_t*
   c.Kind = kind;
   c.X = x; c.Y = y; c.W = w; c.H = h;
   c.Card = card;
+  c.Design = text;
   FChildren.push_back(c);
   return child;
 }

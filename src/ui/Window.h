@@ -21,6 +21,10 @@ struct TChild {
   int Card = -1;                    // the card it belongs to, -1 for none
   bool Translated = true;           // captions/items pass through Translate
   bool Hidden = false;              // hidden on its own, whatever its card shows
+  // The design (Korean) text and list items: translation always starts from them, so any
+  // order of language switches ends in the same texts. Items are taken at the first translation.
+  std::wstring Design;
+  std::vector<std::wstring> DesignItems;
 };
 
 class TWindow {
@@ -39,6 +43,8 @@ class TWindow {
 
   std::wstring Caption() const;
   void SetCaption(const std::wstring& text);
+  // The title the window was designed with, from which its translations start.
+  const std::wstring& DesignCaption() const { return FDesignCaption; }
 
   // The DPI of the monitor the window is on (the last WM_DPICHANGED's, once one came).
   UINT Dpi() const;
@@ -52,6 +58,7 @@ class TWindow {
   bool InModal() const { return FInModal; }
 
   const std::vector<TChild>& Children() const { return FChildren; }
+  std::vector<TChild>& Children() { return FChildren; }
   // Pop-up menus the window owns (walked by the translation).
   const std::vector<class TPopupMenu*>& Menus() const { return FMenus; }
   TChild* FindChild(const std::wstring& name);
@@ -83,16 +90,26 @@ class TWindow {
   void MoveChild(const std::wstring& name, int x, int y, int w, int h);  // design pixels
   // A font of the given height in pixels at 96 DPI, scaled to the window's DPI.
   HFONT MakeFont(const wchar_t* face, int pixelHeight, int weight = FW_NORMAL, bool underline = false) const;
+  // Tab, Shift+Tab, arrows, Enter, Space and Escape work as in a dialog; the focus returns
+  // to the control that had it when the window is active again.
   void SetDialogNavigation(bool on);
+  // Puts the group boxes below the controls they frame (call once the children exist).
+  void GroupBoxesToBack();
   // Client size in design pixels -> window size at the current DPI.
   void SetClientSize(int w, int h);
 
   HWND FHandle = nullptr;
+  std::wstring FDesignCaption;
+  // Windows whose bounds are set by what they show (a screen, a target, a picture) keep them
+  // when their monitor's DPI changes, instead of taking the system's suggested rectangle.
+  bool FKeepBoundsOnDpiChange = false;
   std::vector<TChild> FChildren;
   std::vector<class TPopupMenu*> FMenus;
 
  private:
   static LRESULT CALLBACK StaticProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp);
+  int DefaultButtonId() const;
+  HWND FLastFocus = nullptr;
   int FModalResult = 0;
   bool FInModal = false;
   UINT FDpi = 0;

@@ -161,7 +161,7 @@ TEST_F(CopyData, UnsupportedCombinationIsRefusedWithAMessage) {
   auto reply = v.SendCommandAsync(L"{\"command\":\"capture\"}");
   HWND box = WaitMessageBox(v.Process().Pid());
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(MessageBoxText(box), L"Non capable capture region.");
+  EXPECT_EQ(MessageBoxText(box), L"This capture mode is not supported.");
   AnswerMessageBox(box);
   EXPECT_EQ(reply.get(), 1);
 }

@@ -24,6 +24,7 @@ class TDialog : public TWindow {
     SendMessageW(Combo, CB_SETCURSEL, 1, 0);
     List = AddChild(L"LstNames", TChildKind::ListBox, L"LISTBOX", L"", LBS_HASSTRINGS, 0, 0, 60, 80, 40, 3);
     SendMessageW(List, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"확인"));
+    Size = AddChild(L"LblSize", TChildKind::Label, L"STATIC", L"64x64", 0, 0, 0, 140, 80, 20, 5);
     Edit = AddChild(L"EditName", TChildKind::Edit, L"EDIT", L"확인", 0, 0, 0, 110, 80, 20, 4);
     TMenuItem* top = Menu.Root.Add(L"N1", L"전체", 11);
     top->Add(L"N2", L"-", 0);
@@ -41,7 +42,7 @@ class TDialog : public TWindow {
     return buf;
   }
   TPopupMenu Menu;
-  HWND Combo = nullptr, List = nullptr, Edit = nullptr;
+  HWND Combo = nullptr, List = nullptr, Edit = nullptr, Size = nullptr;
 };
 
 class TranslateWindow : public ::testing::Test {
@@ -53,7 +54,8 @@ class TranslateWindow : public ::testing::Test {
         "ko=확인\r\nen=OK\r\nja=了解\r\n\r\n"
         "ko=전체\r\nen=All\r\nja=全部\r\n\r\n"
         "ko=영역\r\nen=Region\r\nja=領域\r\n\r\n"
-        "ko=종료하기\r\nen=Quit\r\nja=終了\r\n\r\n");
+        "ko=종료하기\r\nen=Quit\r\nja=終了\r\n\r\n"
+        "ko=모두 닫기\r\nen=All\r\nja=すべて閉じる\r\n\r\n");
     FOldLanguage = CurrentLanguage();
   }
   void TearDown() override {
@@ -63,11 +65,11 @@ class TranslateWindow : public ::testing::Test {
   std::wstring FOldLanguage;
 };
 
-TEST_F(TranslateWindow, TitleIsEnglishInEveryLanguageButKoreanAndTheRestInTheLanguage) {
+TEST_F(TranslateWindow, EverythingFollowsTheLanguageFromItsDesignText) {
   TDialog d(L"단축키 설정");
   TranslateComponent(d, L"ja");
   EXPECT_EQ(CurrentLanguage(), L"ja");
-  EXPECT_EQ(d.Caption(), L"Hotkey setting");
+  EXPECT_EQ(d.Caption(), L"ホットキー設定");
   EXPECT_EQ(d.Text(d.Child(L"BtnOk")), L"了解");
   // The drop-down list's items, keeping the selection; texts without a row stay.
   EXPECT_EQ(d.Item(0), L"全部");
@@ -96,6 +98,23 @@ TEST_F(TranslateWindow, TitleIsEnglishInEveryLanguageButKoreanAndTheRestInTheLan
   EXPECT_EQ(CurrentLanguage(), L"en");
   EXPECT_EQ(later.Text(later.Child(L"BtnOk")), L"OK");
   EXPECT_EQ(later.Menu.Find(L"N3")->Caption, L"Region");
+}
+
+TEST_F(TranslateWindow, AnyOrderOfLanguagesEndsInTheTextsOfAFreshStart) {
+  // "모두 닫기" shares its English with the earlier row "전체": a text translated from what
+  // it shows now would take that row's words after a round through English.
+  TDialog d(L"단축키 설정");
+  d.Menu.Root.Add(L"N5", L"모두 닫기", 14);
+  SetWindowTextW(d.Size, L"480x360");  // a value the program set since, not a design text
+  for (const wchar_t* lang : {L"en", L"ja", L"ko", L"ja"}) TranslateComponent(d, lang);
+  TDialog fresh(L"단축키 설정");
+  fresh.Menu.Root.Add(L"N5", L"모두 닫기", 14);
+  TranslateComponent(fresh, L"ja");
+  EXPECT_EQ(d.Menu.Find(L"N5")->Caption, L"すべて閉じる");
+  EXPECT_EQ(d.Menu.Find(L"N5")->Caption, fresh.Menu.Find(L"N5")->Caption);
+  EXPECT_EQ(d.Caption(), fresh.Caption());
+  EXPECT_EQ(d.Item(1), fresh.Item(1));
+  EXPECT_EQ(d.Text(d.Size), L"480x360");
 }
 
 }  // namespace
