@@ -387,7 +387,7 @@ TEST_F(MainWindow, ColourCardOpensTheMenuAndItsListThePickMenu) {
   HWND list = v.Control(ctl::LstColor);
   ASSERT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 2);
 
-  // The list's own menu, in Korean whatever the language (the interface here is English).
+  // The list's own menu, in the interface language (English here).
   auto pick = [&](const wchar_t* caption) {
     RECT r{};
     GetWindowRect(list, &r);
@@ -396,8 +396,8 @@ TEST_F(MainWindow, ColourCardOpensTheMenuAndItsListThePickMenu) {
     EXPECT_EQ(menus.size(), 1u);
     if (menus.empty()) return;
     ASSERT_EQ(menus[0].Items.size(), 2u);
-    EXPECT_EQ(menus[0].Items[0].Caption, L"복사");
-    EXPECT_EQ(menus[0].Items[1].Caption, L"삭제");
+    EXPECT_EQ(menus[0].Items[0].Caption, L"Copy");
+    EXPECT_EQ(menus[0].Items[1].Caption, L"Delete");
     const TMenuEntry* item = menus[0].Find(caption);
     ASSERT_NE(item, nullptr);
     const POINT c = Centre(item->Rect);
@@ -410,20 +410,20 @@ TEST_F(MainWindow, ColourCardOpensTheMenuAndItsListThePickMenu) {
   ASSERT_TRUE(OpenClipboard(nullptr));
   EmptyClipboard();
   CloseClipboard();
-  pick(L"삭제");
-  pick(L"복사");
+  pick(L"Delete");
+  pick(L"Copy");
   EXPECT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 2);
   EXPECT_FALSE(IsClipboardFormatAvailable(CF_UNICODETEXT));
   // With one: copy its text, delete it.
   SendMessageW(list, LB_SETCURSEL, 1, 0);
-  pick(L"복사");
+  pick(L"Copy");
   ASSERT_TRUE(WaitFor([] { return IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE; }, 2s));
   ASSERT_TRUE(OpenClipboard(nullptr));
   HANDLE text = GetClipboardData(CF_UNICODETEXT);
   EXPECT_STREQ(text ? static_cast<const wchar_t*>(GlobalLock(text)) : L"", L"1E90FF");
   if (text) GlobalUnlock(text);
   CloseClipboard();
-  pick(L"삭제");
+  pick(L"Delete");
   ASSERT_EQ(SendMessageW(list, LB_GETCOUNT, 0, 0), 1);
   wchar_t left[16] = {};
   SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(left));

@@ -58,7 +58,7 @@ TEST_F(Ocr, WithoutTheRuntimeTxtIsRefusedAndTheProgramGoesOn) {
     auto v = TVantoru::Start();
     HWND box = WaitMessageBox(v.Process().Pid());
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(MessageBoxText(box), L"OCR 을 지원하지 않는 윈도우 환경입니다.");
+    EXPECT_EQ(MessageBoxText(box), L"This version of Windows does not support OCR.");
     AnswerMessageBox(box);
     EXPECT_TRUE(WaitFor([&] { return GetDword(kSettingsKey, L"saveto") == std::optional<DWORD>(0); }));
     EXPECT_EQ(v.ListIndex(ctl::ChkSaveTo), 0);
@@ -68,7 +68,7 @@ TEST_F(Ocr, WithoutTheRuntimeTxtIsRefusedAndTheProgramGoesOn) {
   auto pick = std::async(std::launch::async, [&] { v.SelectInList(ctl::ChkSaveTo, kTXT); });
   HWND box = WaitMessageBox(v.Process().Pid());
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(MessageBoxText(box), L"OCR 을 지원하지 않는 윈도우 환경입니다.");
+  EXPECT_EQ(MessageBoxText(box), L"This version of Windows does not support OCR.");
   EXPECT_EQ(WindowText(box), WindowText(v.Window()));
   AnswerMessageBox(box);
   pick.get();
