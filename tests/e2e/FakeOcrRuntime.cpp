@@ -77,6 +77,7 @@ struct TScript {
   bool HasAngle = false;
   double Angle = 0;
   int Status = AsyncCompleted;
+  HRESULT ReadFail = S_OK;
   std::wstring Hold, Log, Dump, Refuse;
 };
 
@@ -104,6 +105,7 @@ TScript ReadScript() {
     else if (key == L"log") script.Log = value;
     else if (key == L"dump") script.Dump = value;
     else if (key == L"refuse") script.Refuse = value;
+    else if (key == L"readfail") script.ReadFail = static_cast<HRESULT>(wcstoul(value.c_str(), nullptr, 16));
   }
   for (auto& l : script.Langs) l.resize(4);
   return script;
@@ -354,6 +356,7 @@ class TOperation final : public IAsyncOperation_OcrResult, public IAsyncInfo, pu
   HRESULT STDMETHODCALLTYPE GetResults(IOcrResult** results) override {
     std::lock_guard<std::mutex> g(FLock);
     if (!FDone || FStatus != AsyncCompleted) return E_ILLEGAL_METHOD_CALL;
+    if (FAILED(FScript.ReadFail)) return FScript.ReadFail;
     *results = new TResult(FScript);
     return S_OK;
   }

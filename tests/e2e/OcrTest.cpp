@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Ids.h"
+#include "base/Text.h"
 #include "e2e/Driver.h"
 #include "e2e/FakeOcrRuntime.h"
 #include "e2e/Screen.h"
@@ -169,17 +170,21 @@ TEST_F(OcrCapture, IgnoresPressesWhileRecognisingAndReportsAFailedRecognition) {
   EXPECT_EQ(FileText(Txt(1)), "");  // no lines: an empty file
   CloseHandle(hold);
 
-  // An engine error: the failure message, no file, and the next press works again.
-  Script(kLanguages + L"status=3\nline=lost");
-  Activate();
-  EXPECT_EQ(Capture(v), 1);
-  HWND box = WaitMessageBox(v.Process().Pid());
-  ASSERT_NE(box, nullptr);
-  EXPECT_EQ(MessageBoxText(box), L"Capture failed.\r\rOCR failed.");
-  EXPECT_EQ(WindowText(box), WindowText(v.Window()));
-  AnswerMessageBox(box);
-  ASSERT_TRUE(WaitFor([&] { return ProcessWindows(v.Process().Pid(), L"#32770", true).empty(); }));
-  EXPECT_EQ(FilesIn(FSaveDir), std::vector<std::wstring>{L"V-001.txt"});
+  // An engine error, or a result that cannot be read after the engine reported success:
+  // the failure message, no file, and the next press works again.
+  for (const wchar_t* failure : {L"status=3", L"readfail=80004005"}) {
+    SCOPED_TRACE(WideToUtf8(failure));
+    Script(kLanguages + failure + L"\nline=lost");
+    Activate();
+    EXPECT_EQ(Capture(v), 1);
+    HWND box = WaitMessageBox(v.Process().Pid());
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageBoxText(box), L"Capture failed.\r\rOCR failed.");
+    EXPECT_EQ(WindowText(box), WindowText(v.Window()));
+    AnswerMessageBox(box);
+    ASSERT_TRUE(WaitFor([&] { return ProcessWindows(v.Process().Pid(), L"#32770", true).empty(); }));
+    EXPECT_EQ(FilesIn(FSaveDir), std::vector<std::wstring>{L"V-001.txt"});
+  }
 
   Script(kLanguages + L"line=again");
   Activate();

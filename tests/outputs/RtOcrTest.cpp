@@ -38,10 +38,10 @@ class TTestOperation : public TOcrOperation {
     std::thread([&] {
       Returned = handler(asyncStatus, [this](TResult& r) {
         ++Reads;
-        if (ReadFails) throw EOleSysError(static_cast<HRESULT>(0x8000FFFF));
         r.Text = Output.Text;
         r.TextAngle = Output.TextAngle;
         r.Lines = Output.Lines;
+        if (ReadFails) throw EOleSysError(static_cast<HRESULT>(0x8000FFFF));  // halfway through
       });
     }).join();
   }
@@ -270,20 +270,32 @@ TEST_F(RtOcr, UnsuccessfulEndsCarryNothingButTheirStatus) {
   EXPECT_EQ(Events.size(), 3u);
 }
 
-TEST_F(RtOcr, AFailedResultReadReachesNoEventAndGoesBackToTheEngine) {
-  Ocr->Recognize(Engine->Names[0], nullptr);
+TEST_F(RtOcr, AFailedResultReadEndsAsAnErrorAndGoesBackToTheEngine) {
+  int data = 0;
+  Ocr->Recognize(Engine->Names[0], &data);
   Engine->Ops[0]->ReadFails = true;
+  Engine->Ops[0]->Output.Lines = {{L"half read", {}}};
   Engine->Ops[0]->Finish(kAsyncCompleted);
   EXPECT_EQ(static_cast<uint32_t>(Engine->Ops[0]->Returned), 0x8000FFFFu);
-  ASSERT_TRUE(PumpUntil([&] { return !Ocr->Running(); }));
-  EXPECT_TRUE(Events.empty());
-  // Errors raised by the receiver stay inside the completion too.
-  OnEvent = [] { throw EError(L"receiver failed"); };
-  Ocr->Recognize(Engine->Names[0], nullptr);
-  Engine->Ops[1]->Finish(kAsyncCompleted);
   ASSERT_TRUE(PumpUntil([&] { return Events.size() == 1; }));
   EXPECT_FALSE(Ocr->Running());
-  EXPECT_EQ(Engine->Ops[1]->Returned, S_OK);
+  EXPECT_EQ(Events[0].Result.Status, stError);
+  EXPECT_EQ(Events[0].CustomData, &data);
+  EXPECT_TRUE(Events[0].Result.Lines.empty());
+  // The completion procedure hears of it as well.
+  std::vector<TResult> got;
+  Ocr->Recognize(Engine->Names[0], [&](const TResult& r) { got.push_back(r); });
+  Engine->Ops[1]->ReadFails = true;
+  Engine->Ops[1]->Finish(kAsyncCompleted);
+  ASSERT_TRUE(PumpUntil([&] { return got.size() == 1; }));
+  EXPECT_EQ(got[0].Status, stError);
+  // Errors raised by the receiver stay inside the completion.
+  OnEvent = [] { throw EError(L"receiver failed"); };
+  Ocr->Recognize(Engine->Names[0], nullptr);
+  Engine->Ops[2]->Finish(kAsyncCompleted);
+  ASSERT_TRUE(PumpUntil([&] { return Events.size() == 2; }));
+  EXPECT_FALSE(Ocr->Running());
+  EXPECT_EQ(Engine->Ops[2]->Returned, S_OK);
 }
 
 TEST_F(RtOcr, DestroyingWhileRunningClosesTheOperationAndLateCompletionsTouchNothing) {
