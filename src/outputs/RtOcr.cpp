@@ -99,7 +99,7 @@ void TRtOcr::Start(const rtocr::TLanguage& language, void* customData, TCompleti
     source = converted.get();
   }
   const TPixelView view = source->View();
-  bitmap->Write([&](uint8_t* bytes, size_t capacity) { rtocr::CopyRegion(view, region, bytes, capacity); });
+  bitmap->Write([&](const rtocr::TOcrPlane& plane) { rtocr::CopyRegion(view, region, plane); });
   converted.reset();
 
   std::shared_ptr<rtocr::TOcrOperation> operation = recognizer->RecognizeAsync(bitmap);

@@ -44,6 +44,8 @@ constexpr const wchar_t* kSoftwareBitmapClass = L"Windows.Graphics.Imaging.Softw
 
 constexpr int kBitmapPixelFormatBgra8 = 87;
 constexpr int kBitmapBufferAccessWrite = 2;
+// BitmapAlphaMode; a bitmap made without one is premultiplied, where alpha 0 is transparent.
+constexpr int kBitmapAlphaPremultiplied = 0;
 enum AsyncStatus : int { AsyncStarted = 0, AsyncCompleted = 1, AsyncCanceled = 2, AsyncError = 3 };
 
 struct Rect {
@@ -109,9 +111,24 @@ struct IClosable : public IInspectable {
   virtual HRESULT STDMETHODCALLTYPE Close() = 0;
 };
 
-// The buffer of a locked bitmap, as Windows.Foundation.IMemoryBuffer.
+// What a locked bitmap's buffer offers besides the plane layout (QueryInterface for it).
 struct IMemoryBuffer : public IInspectable {
   virtual HRESULT STDMETHODCALLTYPE CreateReference(IInspectable** reference) = 0;
+};
+
+// Where one plane's pixels lie in the buffer: rows of Width pixels, Stride bytes apart,
+// the first at byte StartIndex.
+struct BitmapPlaneDescription {
+  INT32 StartIndex;
+  INT32 Width;
+  INT32 Height;
+  INT32 Stride;
+};
+
+// The locked buffer of a bitmap, as LockBuffer hands it out.
+struct IBitmapBuffer : public IInspectable {
+  virtual HRESULT STDMETHODCALLTYPE GetPlaneCount(INT32* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetPlaneDescription(INT32 index, BitmapPlaneDescription* value) = 0;
 };
 
 struct IMemoryBufferByteAccess : public IUnknown {
@@ -128,8 +145,7 @@ struct ISoftwareBitmap : public IInspectable {
   virtual HRESULT STDMETHODCALLTYPE get_DpiX(DOUBLE* value) = 0;
   virtual HRESULT STDMETHODCALLTYPE put_DpiY(DOUBLE value) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_DpiY(DOUBLE* value) = 0;
-  // The IBitmapBuffer; recognition only uses it as IMemoryBuffer and IClosable.
-  virtual HRESULT STDMETHODCALLTYPE LockBuffer(int mode, IInspectable** buffer) = 0;
+  virtual HRESULT STDMETHODCALLTYPE LockBuffer(int mode, IBitmapBuffer** buffer) = 0;
 };
 
 struct ISoftwareBitmapFactory : public IInspectable {
