@@ -1,6 +1,6 @@
 #include "outputs/RtOcrCore.h"
 
-#include <cstring>
+#include <algorithm>
 
 namespace rtocr {
 
@@ -47,6 +47,19 @@ void CopyRegion(const TPixelView& picture, const TRegion& region, const TOcrPlan
     }
     dest += plane.Stride;
   }
+}
+
+TPictureSize RecognitionSize(int width, int height, uint32_t maxDimension) {
+  if (width <= 0 || height <= 0) return TPictureSize{width, height};
+  const int64_t w = width, h = height, longer = std::max(w, h);
+  if (maxDimension == 0 || longer * 3 <= maxDimension)
+    return TPictureSize{static_cast<int>(w * 3), static_cast<int>(h * 3)};
+  // The longer side becomes the limit, the other one keeps the proportion (nearest pixel).
+  const int64_t limit = maxDimension;
+  auto scaled = [&](int64_t side) {
+    return static_cast<int>(std::max<int64_t>(1, (side * limit + longer / 2) / longer));
+  };
+  return TPictureSize{scaled(w), scaled(h)};
 }
 
 int FindEngineLanguage(const std::vector<TEngineLanguage>& languages, const TLanguage& language) {

@@ -137,6 +137,17 @@ TRegion CheckRegion(int pictureWidth, int pictureHeight, int left, int top, int 
 // inside the picture, or the plane does not have the region's size or lie inside its buffer.
 void CopyRegion(const TPixelView& picture, const TRegion& region, const TOcrPlane& plane);
 
+struct TPictureSize {
+  int Width = 0, Height = 0;
+  bool operator==(const TPictureSize&) const = default;
+};
+
+// The size a picture is recognised at: three times its own, for the engine reads small
+// print badly, unless that exceeds the engine's largest side; then the largest size of the
+// same proportions that fits, smaller than the picture itself when it is already too large.
+// A largest side of 0 (none reported) sets no limit.
+TPictureSize RecognitionSize(int width, int height, uint32_t maxDimension);
+
 // Index of the first engine language whose four names all equal those of `language`, or -1.
 int FindEngineLanguage(const std::vector<TEngineLanguage>& languages, const TLanguage& language);
 

@@ -32,6 +32,7 @@ class Ocr : public TE2ETest {
     const std::wstring dir = NewTempDir(L"ocr");
     FScript = dir + L"script.txt";
     FLog = dir + L"log.txt";
+    FDump = dir + L"bitmap.bin";
   }
   void TearDown() override {
     TE2ETest::TearDown();
@@ -44,7 +45,7 @@ class Ocr : public TE2ETest {
   std::string Log() { return FileText(FLog); }
   std::wstring Txt(int n) { return FSaveDir + L"V-00" + std::to_wstring(n) + L".txt"; }
 
-  std::wstring FScript, FLog;
+  std::wstring FScript, FLog, FDump;
 };
 
 const std::wstring kLanguages =
@@ -190,6 +191,40 @@ TEST_F(OcrCapture, IgnoresPressesWhileRecognisingAndReportsAFailedRecognition) {
   Activate();
   EXPECT_EQ(Capture(v), 1);
   ASSERT_TRUE(WaitFor([&] { return FileText(Txt(2)) == "again\r\n"; }));
+}
+
+TEST_F(OcrCapture, EnlargesNoFurtherThanTheEngineTakesAndHandsItOpaquePixels) {
+  // One colour, so that the enlarged picture can be checked pixel by pixel.
+  constexpr uint32_t kColor = 0x2060A0;
+  FTarget.SetColor(kColor);
+  ASSERT_TRUE(WaitFor([&] { return FTarget.Shown(); }));
+  Script(kLanguages);  // the languages are listed at start
+  auto v = Start();
+  // The 40 x 30 capture: three times where that fits, the largest size that fits where it
+  // does not, smaller than the capture where even that is too large.
+  const struct {
+    int Max, Width, Height;
+  } cases[] = {{10000, 120, 90}, {100, 100, 75}, {30, 30, 23}};
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Max);
+    DeleteFileW(FLog.c_str());
+    Script(kLanguages + L"line=fits\nmax=" + std::to_wstring(c.Max) + L"\ndump=" + FDump);
+    Activate();
+    EXPECT_EQ(Capture(v), 1);
+    ASSERT_TRUE(WaitFor([&] { return FileText(Txt(n + 1)) == "fits\r\n"; })) << Log();
+    ++n;
+    EXPECT_EQ(Log(), "recognize en-US " + std::to_string(c.Width) + "x" + std::to_string(c.Height) + "\n");
+    const std::vector<uint8_t> pixels = ReadFileBytes(FDump);
+    ASSERT_EQ(pixels.size(), static_cast<size_t>(c.Width * c.Height * 4));
+    int wrong = 0;
+    for (size_t i = 0; i < pixels.size(); i += 4) {
+      const uint32_t rgb = uint32_t(pixels[i + 2]) << 16 | uint32_t(pixels[i + 1]) << 8 | pixels[i];
+      if (pixels[i + 3] != 0xFF || ColorDistance(rgb, kColor) > 2) ++wrong;
+    }
+    EXPECT_EQ(wrong, 0);
+  }
+  EXPECT_TRUE(ProcessWindows(v.Process().Pid(), L"#32770", true).empty());
 }
 
 }  // namespace

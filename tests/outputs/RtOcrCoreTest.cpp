@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "base/Text.h"
@@ -130,6 +131,33 @@ TEST(RtOcrRegion, RefusesToWriteWhatTheBufferOrPictureCannotHold) {
   TBuffer none(row * 4, 0, 5, 4, row);
   none.Plane.Bytes = nullptr;
   EXPECT_THROW(CopyRegion(pic.View(), all, none.Plane), ERtOcrError);
+}
+
+TEST(RtOcrSize, EnlargesThreeTimesWithinTheEnginesLargestSide) {
+  struct {
+    int W, H;
+    uint32_t Max;
+    TPictureSize Expected;
+  } cases[] = {
+      {40, 30, 10000, {120, 90}},
+      {3333, 100, 10000, {9999, 300}},        // three times still fits
+      {3334, 100, 10000, {10000, 300}},       // 3.0 would not: the largest factor that does
+      {3840, 2160, 10000, {10000, 5625}},     // a 4K monitor
+      {2160, 3840, 10000, {5625, 10000}},     // the taller side decides
+      {10000, 10, 10000, {10000, 10}},        // as large as allowed: left as it is
+      {12000, 6001, 10000, {10000, 5001}},    // too large: scaled down, to the nearest pixel
+      {30000, 1, 10000, {10000, 1}},          // never thinner than a pixel
+      {7, 5, 0, {21, 15}},                    // no limit reported
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.W << "x" << c.H << " max " << c.Max);
+    const TPictureSize s = RecognitionSize(c.W, c.H, c.Max);
+    EXPECT_EQ(s.Width, c.Expected.Width);
+    EXPECT_EQ(s.Height, c.Expected.Height);
+    if (c.Max) {
+      EXPECT_LE(std::max(s.Width, s.Height), static_cast<int>(c.Max));
+    }
+  }
 }
 
 TEST(RtOcrLanguage, MatchesAllFourNamesExactly) {
