@@ -124,12 +124,14 @@ class OcrCapture : public Ocr {
     SetDword(kSettingsKey, L"area", kActiveWindow);
     SetDword(kSettingsKey, L"sound", 3);  // the after-sound plays on success
   }
-  // Brings the pattern window to the front, so it is what the active-window capture takes.
+  // Brings the pattern window to the front, so it is what the active-window capture takes,
+  // and waits until the screen shows it whole again.
   void Activate() {
     ASSERT_TRUE(WaitFor([&] {
       SetForegroundWindow(FTarget.Handle());
       return GetForegroundWindow() == FTarget.Handle();
     }));
+    ASSERT_TRUE(WaitFor([&] { return FTarget.Shown(); }));
   }
   LRESULT Capture(TVantoru& v) { return v.SendCommand(L"{\"command\":\"capture\"}"); }
 
@@ -197,7 +199,6 @@ TEST_F(OcrCapture, EnlargesNoFurtherThanTheEngineTakesAndHandsItOpaquePixels) {
   // One colour, so that the enlarged picture can be checked pixel by pixel.
   constexpr uint32_t kColor = 0x2060A0;
   FTarget.SetColor(kColor);
-  ASSERT_TRUE(WaitFor([&] { return FTarget.Shown(); }));
   Script(kLanguages);  // the languages are listed at start
   auto v = Start();
   // The 40 x 30 capture: three times where that fits, the largest size that fits where it
@@ -218,11 +219,13 @@ TEST_F(OcrCapture, EnlargesNoFurtherThanTheEngineTakesAndHandsItOpaquePixels) {
     const std::vector<uint8_t> pixels = ReadFileBytes(FDump);
     ASSERT_EQ(pixels.size(), static_cast<size_t>(c.Width * c.Height * 4));
     int wrong = 0;
+    size_t first = 0;
     for (size_t i = 0; i < pixels.size(); i += 4) {
       const uint32_t rgb = uint32_t(pixels[i + 2]) << 16 | uint32_t(pixels[i + 1]) << 8 | pixels[i];
-      if (pixels[i + 3] != 0xFF || ColorDistance(rgb, kColor) > 2) ++wrong;
+      if (pixels[i + 3] != 0xFF || ColorDistance(rgb, kColor) > 2) first = wrong++ ? first : i;
     }
-    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(wrong, 0) << "first at pixel " << first / 4 << ": " << int(pixels[first]) << "," << int(pixels[first + 1])
+                        << "," << int(pixels[first + 2]) << "," << int(pixels[first + 3]);
   }
   EXPECT_TRUE(ProcessWindows(v.Process().Pid(), L"#32770", true).empty());
 }
