@@ -54,14 +54,22 @@ void TFrmVantoru::LoadOcrLanguages(TConfig& cfg) {
 
 bool TFrmVantoru::RecognizeText(std::unique_ptr<TBitmap> bitmap) {
   if (FLanguages.empty()) throw ERtOcrError(L"Language not available");
-  ResizeBitmap(*bitmap, bitmap->Width() * 3, bitmap->Height() * 3);
+  // Enlarged for small print, but never beyond the largest bitmap the engine accepts.
+  const rtocr::TPictureSize size =
+      rtocr::RecognitionSize(bitmap->Width(), bitmap->Height(), static_cast<uint32_t>(FRtOcr->MaxImageDimension()));
+  if (size.Width != bitmap->Width() || size.Height != bitmap->Height())
+    ResizeBitmap(*bitmap, size.Width, size.Height);
   FRtOcr->SetPicture(*bitmap);
   // A stored index beyond the list leaves it without a selection: the first language then.
   int index = ComboIndex(L"ChkOCR_lang");
   if (index < 0 || static_cast<size_t>(index) >= FLanguages.size()) index = 0;
   FRtOcr->Recognize(FLanguages[static_cast<size_t>(index)], nullptr, 0, 0, 0, 0);
   // The engine holds the pixels now; a resident program need not keep the enlarged copy.
-  FRtOcr->Picture().SetSize(0, 0);
+  // Nothing may fail past the start: the completion alone returns the controller to idle.
+  try {
+    FRtOcr->Picture().SetSize(0, 0);
+  } catch (...) {
+  }
   return true;
 }
 

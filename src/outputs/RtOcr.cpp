@@ -99,7 +99,7 @@ void TRtOcr::Start(const rtocr::TLanguage& language, void* customData, TCompleti
     source = converted.get();
   }
   const TPixelView view = source->View();
-  bitmap->Write([&](uint8_t* bytes, size_t capacity) { rtocr::CopyRegion(view, region, bytes, capacity); });
+  bitmap->Write([&](const rtocr::TOcrPlane& plane) { rtocr::CopyRegion(view, region, plane); });
   converted.reset();
 
   std::shared_ptr<rtocr::TOcrOperation> operation = recognizer->RecognizeAsync(bitmap);
@@ -115,22 +115,23 @@ void TRtOcr::Start(const rtocr::TLanguage& language, void* customData, TCompleti
       rtocr::TResult result;
       result.Status = rtocr::StatusOfAsync(asyncStatus);
       int32_t code = S_OK;
-      bool deliver = true;
       if (result.Status == rtocr::stCompleted) {
         try {
           read(result);
         } catch (const std::exception& e) {
           code = FailureCode(e);
-          deliver = false;
-          result = rtocr::TResult{};
         } catch (...) {
           code = E_FAIL;
-          deliver = false;
+        }
+        // A result that cannot be read is a failed recognition: the receiver still hears
+        // of it, or whoever waits for it would wait for good.
+        if (code != S_OK) {
           result = rtocr::TResult{};
+          result.Status = rtocr::stError;
         }
       }
-      QueueToMain([link, serial, customData, completion, deliver, result = std::move(result)] {
-        if (link->Owner) link->Owner->Completed(serial, customData, completion, deliver, result);
+      QueueToMain([link, serial, customData, completion, result = std::move(result)] {
+        if (link->Owner) link->Owner->Completed(serial, customData, completion, result);
       });
       return code;
     });
@@ -147,14 +148,13 @@ void TRtOcr::Start(const rtocr::TLanguage& language, void* customData, TCompleti
   }
 }
 
-void TRtOcr::Completed(uint64_t serial, void* customData, const TCompletionProc& completion, bool deliver,
+void TRtOcr::Completed(uint64_t serial, void* customData, const TCompletionProc& completion,
                        const rtocr::TResult& result) {
   if (!FAsyncResult || serial != FSerial) return;
   FAsyncResult.reset();
   FBitmap.reset();
   // From here a new Recognize is accepted, also from within the event.
   if (!completion && !OnCompleted) return;
-  if (!deliver) return;
   try {
     if (completion) completion(result);
     else OnCompleted(*this, result, customData);

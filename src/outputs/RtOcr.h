@@ -66,7 +66,8 @@ class TRtOcr {
   int MaxImageDimension();
 
   // Starts recognising the rectangle of Picture (all four 0: the whole picture) and returns.
-  // The result comes on the user-interface thread, to OnCompleted or to `completion`.
+  // The result comes on the user-interface thread, to OnCompleted or to `completion`; every
+  // started recognition ends there, one whose result cannot be read with stError.
   void Recognize(const rtocr::TLanguage& language, void* customData, int left = 0, int top = 0, int right = 0,
                  int bottom = 0);
   void Recognize(const rtocr::TLanguage& language, TCompletionProc completion, int left = 0, int top = 0,
@@ -82,8 +83,7 @@ class TRtOcr {
   struct TLink;
   void Start(const rtocr::TLanguage& language, void* customData, TCompletionProc completion, int left, int top,
              int right, int bottom);
-  void Completed(uint64_t serial, void* customData, const TCompletionProc& completion, bool deliver,
-                 const rtocr::TResult& result);
+  void Completed(uint64_t serial, void* customData, const TCompletionProc& completion, const rtocr::TResult& result);
 
   std::shared_ptr<rtocr::TOcrEngine> FEngine;
   std::unique_ptr<TBitmap> FPicture;

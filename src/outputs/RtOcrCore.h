@@ -65,13 +65,22 @@ struct TEngineLanguage {
   std::shared_ptr<void> Object;
 };
 
+// A locked bitmap buffer of the engine and where the bitmap's one plane lies in it.
+struct TOcrPlane {
+  uint8_t* Bytes = nullptr;   // the buffer's first byte
+  size_t Capacity = 0;        // the buffer's size in bytes
+  int Start = 0;              // byte of the top row's first pixel
+  int Width = 0, Height = 0;  // in pixels
+  int Stride = 0;             // bytes from one row to the next
+};
+
 // A 32-bit BGRA bitmap in the engine's memory.
 class TOcrBitmap {
  public:
   virtual ~TOcrBitmap() = default;
-  // Locks the pixels for writing, hands their address and capacity in bytes to `fill`
-  // and closes the lock again, also when `fill` raises.
-  virtual void Write(const std::function<void(uint8_t* bytes, size_t capacity)>& fill) = 0;
+  // Locks the pixels for writing, hands the buffer and its plane layout to `fill` and
+  // closes the lock again, also when `fill` raises.
+  virtual void Write(const std::function<void(const TOcrPlane& plane)>& fill) = 0;
 };
 
 // One running recognition.
@@ -122,10 +131,22 @@ struct TRegion {
 // bitmap creation refuses it.
 TRegion CheckRegion(int pictureWidth, int pictureHeight, int left, int top, int right, int bottom);
 
-// Copies the region of a 32-bit picture into `dest` as rows of (Width * 4) bytes with no
-// gap, top row first. Raises ERtOcrError when `capacity` cannot hold them or the region
-// does not lie inside the picture.
-void CopyRegion(const TPixelView& picture, const TRegion& region, uint8_t* dest, size_t capacity);
+// Copies the region of a 32-bit picture into the plane's rows, top row first, every pixel
+// opaque: the engine's bitmap is premultiplied, where the fourth byte 0 (as captures hold
+// it) means transparent. Raises ERtOcrError, writing nothing, when the region does not lie
+// inside the picture, or the plane does not have the region's size or lie inside its buffer.
+void CopyRegion(const TPixelView& picture, const TRegion& region, const TOcrPlane& plane);
+
+struct TPictureSize {
+  int Width = 0, Height = 0;
+  bool operator==(const TPictureSize&) const = default;
+};
+
+// The size a picture is recognised at: three times its own, for the engine reads small
+// print badly, unless that exceeds the engine's largest side; then the largest size of the
+// same proportions that fits, smaller than the picture itself when it is already too large.
+// A largest side of 0 (none reported) sets no limit.
+TPictureSize RecognitionSize(int width, int height, uint32_t maxDimension);
 
 // Index of the first engine language whose four names all equal those of `language`, or -1.
 int FindEngineLanguage(const std::vector<TEngineLanguage>& languages, const TLanguage& language);

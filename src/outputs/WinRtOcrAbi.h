@@ -8,32 +8,44 @@
 
 #include <cstdint>
 
+#include "outputs/WinRtOcrIids.h"
+
 namespace winrt_abi {
 
-constexpr GUID IID_IOcrEngineStatics = {0x5BFFA85A, 0x3384, 0x3540, {0x99, 0x40, 0x69, 0x91, 0x20, 0xD4, 0x28, 0xA8}};
-constexpr GUID IID_IOcrEngine = {0x5A14BC41, 0x5B76, 0x3140, {0xB6, 0x80, 0x88, 0x25, 0x56, 0x26, 0x83, 0xAC}};
-constexpr GUID IID_IOcrResult = {0x9BD235B2, 0x175B, 0x3D6A, {0x92, 0xE2, 0x38, 0x8C, 0x20, 0x6E, 0x2F, 0x63}};
-constexpr GUID IID_IOcrLine = {0x0043A16F, 0xE31F, 0x3A24, {0x89, 0x9C, 0xD4, 0x44, 0xBD, 0x08, 0x81, 0x24}};
-constexpr GUID IID_IOcrWord = {0x3C2A477A, 0x5CD9, 0x3525, {0xBA, 0x2A, 0x23, 0xD1, 0xE0, 0xA6, 0x8A, 0x1D}};
-constexpr GUID IID_ILanguage = {0xEA79A752, 0xF7C2, 0x4265, {0xB1, 0xBD, 0xC4, 0xDE, 0xC4, 0xE4, 0xF0, 0x80}};
-constexpr GUID IID_ISoftwareBitmapFactory = {0xC99FEB69, 0x2D62, 0x4D47, {0xA6, 0xB3, 0x4F, 0xDB, 0x6A, 0x07, 0xFD, 0xF8}};
-constexpr GUID IID_ISoftwareBitmap = {0x689E0708, 0x7EEF, 0x483F, {0x96, 0x3F, 0xDA, 0x93, 0x88, 0x18, 0xE0, 0x73}};
-constexpr GUID IID_IMemoryBuffer = {0xFBC4DD2A, 0x245B, 0x11E4, {0xAF, 0x98, 0x68, 0x94, 0x23, 0x26, 0x0C, 0xF8}};
-constexpr GUID IID_IMemoryBufferByteAccess = {0x5B0D3235, 0x4DBA, 0x4D44, {0x86, 0x5E, 0x8F, 0x1D, 0x0E, 0x4F, 0xD0, 0x4D}};
-constexpr GUID IID_IClosable = {0x30D5A829, 0x7FA4, 0x4026, {0x83, 0xBB, 0xD7, 0x5B, 0xAE, 0x4E, 0xA9, 0x9E}};
-constexpr GUID IID_IAsyncInfo = {0x00000036, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-constexpr GUID IID_IAsyncOperation_OcrResult = {0xC7D7118E, 0xAE36, 0x59C0, {0xAC, 0x76, 0x7B, 0xAD, 0xEE, 0x71, 0x1C, 0x8B}};
-constexpr GUID IID_IAsyncOperationCompletedHandler_OcrResult = {
-    0x989C1371, 0x444A, 0x5E7E, {0xB1, 0x97, 0x9E, 0xAA, 0xF9, 0xD2, 0x82, 0x9A}};
-constexpr GUID IID_IReference_Double = {0x2F2D6C29, 0x5473, 0x5F3E, {0x92, 0xE7, 0x96, 0x57, 0x2B, 0xB9, 0x90, 0xE2}};
+constexpr GUID AsGuid(const winrt_iid::TGuid& g) {
+  return GUID{g.Data1,
+              g.Data2,
+              g.Data3,
+              {g.Data4[0], g.Data4[1], g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]}};
+}
+
+constexpr GUID IID_IOcrEngineStatics = AsGuid(winrt_iid::IOcrEngineStatics);
+constexpr GUID IID_IOcrEngine = AsGuid(winrt_iid::IOcrEngine);
+constexpr GUID IID_IOcrResult = AsGuid(winrt_iid::IOcrResult);
+constexpr GUID IID_IOcrLine = AsGuid(winrt_iid::IOcrLine);
+constexpr GUID IID_IOcrWord = AsGuid(winrt_iid::IOcrWord);
+constexpr GUID IID_ILanguage = AsGuid(winrt_iid::ILanguage);
+constexpr GUID IID_ISoftwareBitmapFactory = AsGuid(winrt_iid::ISoftwareBitmapFactory);
+constexpr GUID IID_ISoftwareBitmap = AsGuid(winrt_iid::ISoftwareBitmap);
+constexpr GUID IID_IBitmapBuffer = AsGuid(winrt_iid::IBitmapBuffer);
+constexpr GUID IID_IMemoryBuffer = AsGuid(winrt_iid::IMemoryBuffer);
+constexpr GUID IID_IMemoryBufferByteAccess = AsGuid(winrt_iid::IMemoryBufferByteAccess);
+constexpr GUID IID_IClosable = AsGuid(winrt_iid::IClosable);
+constexpr GUID IID_IAsyncInfo = AsGuid(winrt_iid::IAsyncInfo);
+constexpr GUID IID_IAsyncOperation_OcrResult = AsGuid(winrt_iid::IAsyncOperation_OcrResult);
+constexpr GUID IID_IAsyncOperationCompletedHandler_OcrResult =
+    AsGuid(winrt_iid::IAsyncOperationCompletedHandler_OcrResult);
+constexpr GUID IID_IReference_Double = AsGuid(winrt_iid::IReference_Double);
 // Lets the runtime call the completion handler on whichever thread it finishes on.
-constexpr GUID IID_IAgileObject = {0x94EA2B94, 0xE9CC, 0x49E0, {0xC0, 0xFF, 0xEE, 0x64, 0xCA, 0x8F, 0x5B, 0x90}};
+constexpr GUID IID_IAgileObject = AsGuid(winrt_iid::IAgileObject);
 
 constexpr const wchar_t* kOcrEngineClass = L"Windows.Media.Ocr.OcrEngine";
 constexpr const wchar_t* kSoftwareBitmapClass = L"Windows.Graphics.Imaging.SoftwareBitmap";
 
 constexpr int kBitmapPixelFormatBgra8 = 87;
 constexpr int kBitmapBufferAccessWrite = 2;
+// BitmapAlphaMode; a bitmap made without one is premultiplied, where alpha 0 is transparent.
+constexpr int kBitmapAlphaPremultiplied = 0;
 enum AsyncStatus : int { AsyncStarted = 0, AsyncCompleted = 1, AsyncCanceled = 2, AsyncError = 3 };
 
 struct Rect {
@@ -99,9 +111,24 @@ struct IClosable : public IInspectable {
   virtual HRESULT STDMETHODCALLTYPE Close() = 0;
 };
 
-// The buffer of a locked bitmap, as Windows.Foundation.IMemoryBuffer.
+// What a locked bitmap's buffer offers besides the plane layout (QueryInterface for it).
 struct IMemoryBuffer : public IInspectable {
   virtual HRESULT STDMETHODCALLTYPE CreateReference(IInspectable** reference) = 0;
+};
+
+// Where one plane's pixels lie in the buffer: rows of Width pixels, Stride bytes apart,
+// the first at byte StartIndex.
+struct BitmapPlaneDescription {
+  INT32 StartIndex;
+  INT32 Width;
+  INT32 Height;
+  INT32 Stride;
+};
+
+// The locked buffer of a bitmap, as LockBuffer hands it out.
+struct IBitmapBuffer : public IInspectable {
+  virtual HRESULT STDMETHODCALLTYPE GetPlaneCount(INT32* value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetPlaneDescription(INT32 index, BitmapPlaneDescription* value) = 0;
 };
 
 struct IMemoryBufferByteAccess : public IUnknown {
@@ -118,8 +145,7 @@ struct ISoftwareBitmap : public IInspectable {
   virtual HRESULT STDMETHODCALLTYPE get_DpiX(DOUBLE* value) = 0;
   virtual HRESULT STDMETHODCALLTYPE put_DpiY(DOUBLE value) = 0;
   virtual HRESULT STDMETHODCALLTYPE get_DpiY(DOUBLE* value) = 0;
-  // The IBitmapBuffer; recognition only uses it as IMemoryBuffer and IClosable.
-  virtual HRESULT STDMETHODCALLTYPE LockBuffer(int mode, IInspectable** buffer) = 0;
+  virtual HRESULT STDMETHODCALLTYPE LockBuffer(int mode, IBitmapBuffer** buffer) = 0;
 };
 
 struct ISoftwareBitmapFactory : public IInspectable {

@@ -210,23 +210,24 @@ class TWinRtBitmap final : public rtocr::TOcrBitmap {
   explicit TWinRtBitmap(TComPtr<ISoftwareBitmap> bitmap) : FBitmap(std::move(bitmap)) {}
   ISoftwareBitmap* Get() const { return FBitmap.Get(); }
 
-  void Write(const std::function<void(uint8_t*, size_t)>& fill) override {
-    TComPtr<IInspectable> buffer;
+  void Write(const std::function<void(const rtocr::TOcrPlane&)>& fill) override {
+    TComPtr<IBitmapBuffer> buffer;
     OleCheck(FBitmap->LockBuffer(kBitmapBufferAccessWrite, buffer.Put()));
     if (!buffer) OleCheck(E_POINTER);
     // The reference goes first, then the buffer, whatever happens in between.
     TComPtr<IInspectable> reference;
     struct TCloser {
       TComPtr<IInspectable>* Reference;
-      TComPtr<IInspectable>* Buffer;
+      TComPtr<IBitmapBuffer>* Buffer;
       ~TCloser() {
-        for (TComPtr<IInspectable>* p : {Reference, Buffer})
-          if (*p) {
-            TComPtr<IClosable> c = p->As<IClosable>(IID_IClosable);
-            if (c) c->Close();
-          }
+        for (const TComPtr<IClosable>& c :
+             {Reference->As<IClosable>(IID_IClosable), Buffer->As<IClosable>(IID_IClosable)})
+          if (c) c->Close();
       }
     } closer{&reference, &buffer};
+    // The rows need not start at the buffer's first byte nor follow each other closely.
+    BitmapPlaneDescription description{};
+    OleCheck(buffer->GetPlaneDescription(0, &description));
     TComPtr<IMemoryBuffer> memory = Query<IMemoryBuffer>(buffer.Get(), IID_IMemoryBuffer);
     OleCheck(memory->CreateReference(reference.Put()));
     if (!reference) OleCheck(E_POINTER);
@@ -236,7 +237,8 @@ class TWinRtBitmap final : public rtocr::TOcrBitmap {
     UINT32 capacity = 0;
     const HRESULT hr = access->GetBuffer(&bytes, &capacity);
     if (FAILED(hr)) throw EWinRtError(hr);
-    fill(bytes, capacity);
+    fill(rtocr::TOcrPlane{bytes, capacity, description.StartIndex, description.Width, description.Height,
+                          description.Stride});
   }
 
  private:

@@ -6,14 +6,20 @@
 // It behaves as the script file named by VANTORU_FAKE_OCR says, read afresh at every call
 // (UTF-8, one "key=value" per line):
 //   lang=Display|Tag|Native|Script   one per language, in order
-//   max=N                            MaxImageDimension (default 10000)
+//   max=N                            MaxImageDimension (default 10000); larger bitmaps are refused
 //   line=some words                  one per recognised line; words split at spaces
 //   angle=1.5                        the text angle (none without it)
 //   status=N                         completion status (default 1, completed)
 //   hold=Name                        completes only once the named event is set (or on Cancel)
 //   log=Path                         appends "recognize <tag> <w>x<h>", "cancel", "close"
-//   dump=Path                        the bitmap's bytes as handed to RecognizeAsync
+//   dump=Path                        the bitmap's pixels as handed to RecognizeAsync, as
+//                                    rows of width * 4 bytes with no gap
 //   refuse=Tag                       TryCreateFromLanguage gives no engine for it
+//   readfail=XXXXXXXX                GetResults fails with this code
+//
+// Like the real engine, it lays a bitmap's rows out with a start offset and a stride wider
+// than the row, and refuses a bitmap larger than MaxImageDimension or a premultiplied one
+// (as every bitmap made by Create is) with a pixel of alpha 0 or a colour above its alpha.
 #include <windows.h>
 #include <activation.h>
 #include <winstring.h>
@@ -77,6 +83,7 @@ struct TScript {
   bool HasAngle = false;
   double Angle = 0;
   int Status = AsyncCompleted;
+  HRESULT ReadFail = S_OK;
   std::wstring Hold, Log, Dump, Refuse;
 };
 
@@ -104,6 +111,7 @@ TScript ReadScript() {
     else if (key == L"log") script.Log = value;
     else if (key == L"dump") script.Dump = value;
     else if (key == L"refuse") script.Refuse = value;
+    else if (key == L"readfail") script.ReadFail = static_cast<HRESULT>(wcstoul(value.c_str(), nullptr, 16));
   }
   for (auto& l : script.Langs) l.resize(4);
   return script;
@@ -354,6 +362,7 @@ class TOperation final : public IAsyncOperation_OcrResult, public IAsyncInfo, pu
   HRESULT STDMETHODCALLTYPE GetResults(IOcrResult** results) override {
     std::lock_guard<std::mutex> g(FLock);
     if (!FDone || FStatus != AsyncCompleted) return E_ILLEGAL_METHOD_CALL;
+    if (FAILED(FScript.ReadFail)) return FScript.ReadFail;
     *results = new TResult(FScript);
     return S_OK;
   }
@@ -424,12 +433,20 @@ class TOperation final : public IAsyncOperation_OcrResult, public IAsyncInfo, pu
   AsyncStatus FStatus = AsyncStarted;
 };
 
+// Where a bitmap's pixels lie in its buffer: not at the start, and with a gap after each row.
+// A new bitmap is transparent black, so pixels left unwritten are refused.
+struct TLayout {
+  int Width, Height, Start, Stride;
+  size_t Size() const { return static_cast<size_t>(Start) + static_cast<size_t>(Stride) * Height; }
+};
+TLayout LayoutFor(int w, int h) { return TLayout{w, h, 128, (w * 4 + 63) / 64 * 64 + 64}; }
+
 // The locked buffer and its reference share the bitmap's bytes; the bitmap counts the open
 // ones, and each keeps the bitmap alive.
 class TLock : public TObject {
  public:
-  TLock(std::vector<uint8_t>* bytes, std::atomic<int>* locks, IUnknown* owner)
-      : FBytes(bytes), FLocks(locks), FOwner(owner) {
+  TLock(std::vector<uint8_t>* bytes, TLayout layout, std::atomic<int>* locks, IUnknown* owner)
+      : FBytes(bytes), FLayout(layout), FLocks(locks), FOwner(owner) {
     ++*FLocks;
     FOwner->AddRef();
   }
@@ -444,6 +461,7 @@ class TLock : public TObject {
     FClosed = true;
   }
   std::vector<uint8_t>* FBytes;
+  TLayout FLayout;
   std::atomic<int>* FLocks;
   IUnknown* FOwner;
   bool FClosed = false;
@@ -470,19 +488,31 @@ class TBufferReference final : public IClosable, public IMemoryBufferByteAccess,
   }
 };
 
-class TBitmapBuffer final : public IMemoryBuffer, public IClosable, public TLock {
+class TBitmapBuffer final : public IBitmapBuffer, public IMemoryBuffer, public IClosable, public TLock {
  public:
   using TLock::TLock;
   void* Find(REFIID iid) {
-    if (iid == IID_IUnknown || iid == IID_IInspectable || iid == IID_IMemoryBuffer)
-      return static_cast<IMemoryBuffer*>(this);
+    if (iid == IID_IUnknown || iid == IID_IInspectable || iid == IID_IBitmapBuffer)
+      return static_cast<IBitmapBuffer*>(this);
+    if (iid == IID_IMemoryBuffer) return static_cast<IMemoryBuffer*>(this);
     if (iid == IID_IClosable) return static_cast<IClosable*>(this);
     return nullptr;
   }
   FAKE_INSPECTABLE
+  HRESULT STDMETHODCALLTYPE GetPlaneCount(INT32* value) override {
+    if (FClosed) return RO_E_CLOSED;
+    *value = 1;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetPlaneDescription(INT32 index, BitmapPlaneDescription* value) override {
+    if (FClosed) return RO_E_CLOSED;
+    if (index != 0) return E_INVALIDARG;
+    *value = BitmapPlaneDescription{FLayout.Start, FLayout.Width, FLayout.Height, FLayout.Stride};
+    return S_OK;
+  }
   HRESULT STDMETHODCALLTYPE CreateReference(IInspectable** reference) override {
     if (FClosed) return RO_E_CLOSED;
-    *reference = static_cast<IClosable*>(new TBufferReference(FBytes, FLocks, FOwner));
+    *reference = static_cast<IClosable*>(new TBufferReference(FBytes, FLayout, FLocks, FOwner));
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Close() override {
@@ -493,7 +523,7 @@ class TBitmapBuffer final : public IMemoryBuffer, public IClosable, public TLock
 
 class TSoftwareBitmap final : public ISoftwareBitmap, public TObject {
  public:
-  TSoftwareBitmap(int w, int h) : FWidth(w), FHeight(h), FBytes(static_cast<size_t>(w) * h * 4, 0xCD) {}
+  TSoftwareBitmap(int w, int h) : FLayout(LayoutFor(w, h)), FBytes(FLayout.Size(), 0) {}
   void* Find(REFIID iid) {
     if (iid == IID_IUnknown || iid == IID_IInspectable || iid == IID_ISoftwareBitmap)
       return static_cast<ISoftwareBitmap*>(this);
@@ -505,15 +535,15 @@ class TSoftwareBitmap final : public ISoftwareBitmap, public TObject {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_BitmapAlphaMode(int* v) override {
-    *v = 0;
+    *v = kBitmapAlphaPremultiplied;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_PixelWidth(INT32* v) override {
-    *v = FWidth;
+    *v = FLayout.Width;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_PixelHeight(INT32* v) override {
-    *v = FHeight;
+    *v = FLayout.Height;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_IsReadOnly(boolean* v) override {
@@ -530,21 +560,40 @@ class TSoftwareBitmap final : public ISoftwareBitmap, public TObject {
     *v = 96;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE LockBuffer(int mode, IInspectable** buffer) override {
+  HRESULT STDMETHODCALLTYPE LockBuffer(int mode, IBitmapBuffer** buffer) override {
     if (mode != kBitmapBufferAccessWrite && mode != 1) return E_INVALIDARG;
-    *buffer = static_cast<IMemoryBuffer*>(new TBitmapBuffer(&FBytes, &FLocks, static_cast<ISoftwareBitmap*>(this)));
+    *buffer = static_cast<IBitmapBuffer*>(
+        new TBitmapBuffer(&FBytes, FLayout, &FLocks, static_cast<ISoftwareBitmap*>(this)));
     return S_OK;
   }
-  int Width() const { return FWidth; }
-  int Height() const { return FHeight; }
+  int Width() const { return FLayout.Width; }
+  int Height() const { return FLayout.Height; }
   int OpenLocks() const { return FLocks; }
-  const std::vector<uint8_t>& Bytes() const { return FBytes; }
+  // The pixels as the engine sees them: the plane's rows, without the gaps.
+  std::vector<uint8_t> Pixels() const {
+    std::vector<uint8_t> pixels;
+    for (int y = 0; y < FLayout.Height; ++y) {
+      const uint8_t* row = FBytes.data() + FLayout.Start + static_cast<size_t>(y) * FLayout.Stride;
+      pixels.insert(pixels.end(), row, row + FLayout.Width * 4);
+    }
+    return pixels;
+  }
 
  private:
-  int FWidth, FHeight;
+  TLayout FLayout;
   std::vector<uint8_t> FBytes;
   std::atomic<int> FLocks{0};
 };
+
+// Premultiplied pixels carry no colour above their alpha, and alpha 0 is transparent:
+// nothing to read there.
+bool Readable(const std::vector<uint8_t>& pixels) {
+  for (size_t i = 0; i + 3 < pixels.size(); i += 4) {
+    const uint8_t a = pixels[i + 3];
+    if (a == 0 || pixels[i] > a || pixels[i + 1] > a || pixels[i + 2] > a) return false;
+  }
+  return true;
+}
 
 class TEngine final : public IOcrEngine, public TObject {
  public:
@@ -560,13 +609,20 @@ class TEngine final : public IOcrEngine, public TObject {
     auto* own = static_cast<TSoftwareBitmap*>(bitmap);
     if (own->OpenLocks() != 0) return E_ILLEGAL_METHOD_CALL;  // a buffer is still locked
     const TScript script = ReadScript();
-    if (static_cast<UINT32>(own->Width()) > script.Max || static_cast<UINT32>(own->Height()) > script.Max)
+    const std::wstring size = std::to_wstring(own->Width()) + L"x" + std::to_wstring(own->Height());
+    if (static_cast<UINT32>(own->Width()) > script.Max || static_cast<UINT32>(own->Height()) > script.Max) {
+      Log(script.Log, L"refused " + size + L": larger than " + std::to_wstring(script.Max));
+      return E_INVALIDARG;  // "Image dimensions are too large"
+    }
+    const std::vector<uint8_t> pixels = own->Pixels();
+    if (!Readable(pixels)) {
+      Log(script.Log, L"refused " + size + L": transparent or not premultiplied");
       return E_INVALIDARG;
-    Log(script.Log, L"recognize " + FTag + L" " + std::to_wstring(own->Width()) + L"x" +
-                        std::to_wstring(own->Height()));
+    }
+    Log(script.Log, L"recognize " + FTag + L" " + size);
     if (!script.Dump.empty())
       if (FILE* f = _wfopen(script.Dump.c_str(), L"wb")) {
-        fwrite(own->Bytes().data(), 1, own->Bytes().size(), f);
+        fwrite(pixels.data(), 1, pixels.size(), f);
         fclose(f);
       }
     *result = static_cast<IAsyncOperation_OcrResult*>(new TOperation(script));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Ids.h"
+#include "base/Text.h"
 #include "e2e/Driver.h"
 #include "e2e/FakeOcrRuntime.h"
 #include "e2e/Screen.h"
@@ -31,6 +32,7 @@ class Ocr : public TE2ETest {
     const std::wstring dir = NewTempDir(L"ocr");
     FScript = dir + L"script.txt";
     FLog = dir + L"log.txt";
+    FDump = dir + L"bitmap.bin";
   }
   void TearDown() override {
     TE2ETest::TearDown();
@@ -43,7 +45,7 @@ class Ocr : public TE2ETest {
   std::string Log() { return FileText(FLog); }
   std::wstring Txt(int n) { return FSaveDir + L"V-00" + std::to_wstring(n) + L".txt"; }
 
-  std::wstring FScript, FLog;
+  std::wstring FScript, FLog, FDump;
 };
 
 const std::wstring kLanguages =
@@ -122,12 +124,14 @@ class OcrCapture : public Ocr {
     SetDword(kSettingsKey, L"area", kActiveWindow);
     SetDword(kSettingsKey, L"sound", 3);  // the after-sound plays on success
   }
-  // Brings the pattern window to the front, so it is what the active-window capture takes.
+  // Brings the pattern window to the front, so it is what the active-window capture takes,
+  // and waits until the screen shows it whole again.
   void Activate() {
     ASSERT_TRUE(WaitFor([&] {
       SetForegroundWindow(FTarget.Handle());
       return GetForegroundWindow() == FTarget.Handle();
     }));
+    ASSERT_TRUE(WaitFor([&] { return FTarget.Shown(); }));
   }
   LRESULT Capture(TVantoru& v) { return v.SendCommand(L"{\"command\":\"capture\"}"); }
 
@@ -169,22 +173,61 @@ TEST_F(OcrCapture, IgnoresPressesWhileRecognisingAndReportsAFailedRecognition) {
   EXPECT_EQ(FileText(Txt(1)), "");  // no lines: an empty file
   CloseHandle(hold);
 
-  // An engine error: the failure message, no file, and the next press works again.
-  Script(kLanguages + L"status=3\nline=lost");
-  Activate();
-  EXPECT_EQ(Capture(v), 1);
-  HWND box = WaitMessageBox(v.Process().Pid());
-  ASSERT_NE(box, nullptr);
-  EXPECT_EQ(MessageBoxText(box), L"Capture failed.\r\rOCR failed.");
-  EXPECT_EQ(WindowText(box), WindowText(v.Window()));
-  AnswerMessageBox(box);
-  ASSERT_TRUE(WaitFor([&] { return ProcessWindows(v.Process().Pid(), L"#32770", true).empty(); }));
-  EXPECT_EQ(FilesIn(FSaveDir), std::vector<std::wstring>{L"V-001.txt"});
+  // An engine error, or a result that cannot be read after the engine reported success:
+  // the failure message, no file, and the next press works again.
+  for (const wchar_t* failure : {L"status=3", L"readfail=80004005"}) {
+    SCOPED_TRACE(WideToUtf8(failure));
+    Script(kLanguages + failure + L"\nline=lost");
+    Activate();
+    EXPECT_EQ(Capture(v), 1);
+    HWND box = WaitMessageBox(v.Process().Pid());
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageBoxText(box), L"Capture failed.\r\rOCR failed.");
+    EXPECT_EQ(WindowText(box), WindowText(v.Window()));
+    AnswerMessageBox(box);
+    ASSERT_TRUE(WaitFor([&] { return ProcessWindows(v.Process().Pid(), L"#32770", true).empty(); }));
+    EXPECT_EQ(FilesIn(FSaveDir), std::vector<std::wstring>{L"V-001.txt"});
+  }
 
   Script(kLanguages + L"line=again");
   Activate();
   EXPECT_EQ(Capture(v), 1);
   ASSERT_TRUE(WaitFor([&] { return FileText(Txt(2)) == "again\r\n"; }));
+}
+
+TEST_F(OcrCapture, EnlargesNoFurtherThanTheEngineTakesAndHandsItOpaquePixels) {
+  // One colour, so that the enlarged picture can be checked pixel by pixel.
+  constexpr uint32_t kColor = 0x2060A0;
+  FTarget.SetColor(kColor);
+  Script(kLanguages);  // the languages are listed at start
+  auto v = Start();
+  // The 40 x 30 capture: three times where that fits, the largest size that fits where it
+  // does not, smaller than the capture where even that is too large.
+  const struct {
+    int Max, Width, Height;
+  } cases[] = {{10000, 120, 90}, {100, 100, 75}, {30, 30, 23}};
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Max);
+    DeleteFileW(FLog.c_str());
+    Script(kLanguages + L"line=fits\nmax=" + std::to_wstring(c.Max) + L"\ndump=" + FDump);
+    Activate();
+    EXPECT_EQ(Capture(v), 1);
+    ASSERT_TRUE(WaitFor([&] { return FileText(Txt(n + 1)) == "fits\r\n"; })) << Log();
+    ++n;
+    EXPECT_EQ(Log(), "recognize en-US " + std::to_string(c.Width) + "x" + std::to_string(c.Height) + "\n");
+    const std::vector<uint8_t> pixels = ReadFileBytes(FDump);
+    ASSERT_EQ(pixels.size(), static_cast<size_t>(c.Width * c.Height * 4));
+    int wrong = 0;
+    size_t first = 0;
+    for (size_t i = 0; i < pixels.size(); i += 4) {
+      const uint32_t rgb = uint32_t(pixels[i + 2]) << 16 | uint32_t(pixels[i + 1]) << 8 | pixels[i];
+      if (pixels[i + 3] != 0xFF || ColorDistance(rgb, kColor) > 2) first = wrong++ ? first : i;
+    }
+    EXPECT_EQ(wrong, 0) << "first at pixel " << first / 4 << ": " << int(pixels[first]) << "," << int(pixels[first + 1])
+                        << "," << int(pixels[first + 2]) << "," << int(pixels[first + 3]);
+  }
+  EXPECT_TRUE(ProcessWindows(v.Process().Pid(), L"#32770", true).empty());
 }
 
 }  // namespace

@@ -37,13 +37,12 @@ inline std::unique_ptr<TBitmap> PatternPicture(int width, int height, int bitsPe
   return b;
 }
 
-// The BGRA rows the engine must receive for a region of PatternPicture; `fourth` is the
-// fourth byte of a picture that had none (-1: as the pattern holds it).
-inline std::vector<uint8_t> PatternRegion(int left, int top, int right, int bottom, int fourth = -1) {
+// The BGRA rows the engine must receive for a region of PatternPicture: opaque, whatever
+// the picture's fourth byte held.
+inline std::vector<uint8_t> PatternRegion(int left, int top, int right, int bottom) {
   std::vector<uint8_t> v;
   for (int y = top; y < bottom; ++y)
-    for (int x = left; x < right; ++x)
-      v.insert(v.end(), {uint8_t(x), uint8_t(y), uint8_t(100 + x), uint8_t(fourth < 0 ? 200 + y : fourth)});
+    for (int x = left; x < right; ++x) v.insert(v.end(), {uint8_t(x), uint8_t(y), uint8_t(100 + x), 0xFF});
   return v;
 }
 

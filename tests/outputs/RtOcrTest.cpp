@@ -38,10 +38,10 @@ class TTestOperation : public TOcrOperation {
     std::thread([&] {
       Returned = handler(asyncStatus, [this](TResult& r) {
         ++Reads;
-        if (ReadFails) throw EOleSysError(static_cast<HRESULT>(0x8000FFFF));
         r.Text = Output.Text;
         r.TextAngle = Output.TextAngle;
         r.Lines = Output.Lines;
+        if (ReadFails) throw EOleSysError(static_cast<HRESULT>(0x8000FFFF));  // halfway through
       });
     }).join();
   }
@@ -57,10 +57,23 @@ class TTestOperation : public TOcrOperation {
   THandler FHandler;
 };
 
+// Its rows lie after a header and are padded, as an engine may lay them out.
 class TTestBitmap : public TOcrBitmap {
  public:
-  TTestBitmap(int w, int h) : Width(w), Height(h), Bytes(static_cast<size_t>(w) * h * 4, 0xCD) {}
-  void Write(const std::function<void(uint8_t*, size_t)>& fill) override { fill(Bytes.data(), Bytes.size()); }
+  static constexpr int kStart = 12, kPadding = 8;
+  TTestBitmap(int w, int h) : Width(w), Height(h), Bytes(kStart + static_cast<size_t>(w * 4 + kPadding) * h, 0xCD) {}
+  void Write(const std::function<void(const TOcrPlane&)>& fill) override {
+    fill(TOcrPlane{Bytes.data(), Bytes.size(), kStart, Width, Height, Width * 4 + kPadding});
+  }
+  // The rows without the gaps.
+  std::vector<uint8_t> Pixels() const {
+    std::vector<uint8_t> v;
+    for (int y = 0; y < Height; ++y) {
+      auto row = Bytes.begin() + kStart + y * (Width * 4 + kPadding);
+      v.insert(v.end(), row, row + Width * 4);
+    }
+    return v;
+  }
   int Width, Height;
   std::vector<uint8_t> Bytes;
 };
@@ -171,14 +184,14 @@ TEST_F(RtOcr, ChecksComeInOrderAndStartNothing) {
   EXPECT_EQ(RecognizeError(english), L"");
 }
 
-TEST_F(RtOcr, HandsTheRegionToTheEngineAs32BitRows) {
-  // A 24-bit picture goes through a 32-bit copy whose fourth byte is 0.
+TEST_F(RtOcr, HandsTheRegionToTheEngineAsOpaque32BitRows) {
+  // A 24-bit picture goes through a 32-bit copy.
   Ocr->SetPicture(*PatternPicture(5, 3, 24));
   Ocr->Recognize(Engine->Names[1], nullptr, 1, 0, 4, 2);
   ASSERT_EQ(Engine->Bitmaps.size(), 1u);
   EXPECT_EQ(Engine->Bitmaps[0]->Width, 3);
   EXPECT_EQ(Engine->Bitmaps[0]->Height, 2);
-  EXPECT_EQ(Engine->Bitmaps[0]->Bytes, PatternRegion(1, 0, 4, 2, 0));
+  EXPECT_EQ(Engine->Bitmaps[0]->Pixels(), PatternRegion(1, 0, 4, 2));
   EXPECT_EQ(Engine->Tags, std::vector<std::wstring>{L"ko"});
   Engine->Ops[0]->Finish(kAsyncCompleted);
   ASSERT_TRUE(PumpUntil([&] { return !Ocr->Running(); }));
@@ -187,7 +200,7 @@ TEST_F(RtOcr, HandsTheRegionToTheEngineAs32BitRows) {
   Ocr->SetPicture(*PatternPicture(6, 4));
   for (int r : {0, 6}) {
     Ocr->Recognize(Engine->Names[0], nullptr, 0, 0, r, r ? 4 : 0);
-    EXPECT_EQ(Engine->Bitmaps.back()->Bytes, PatternRegion(0, 0, 6, 4));
+    EXPECT_EQ(Engine->Bitmaps.back()->Pixels(), PatternRegion(0, 0, 6, 4));
     Engine->Ops.back()->Finish(kAsyncCompleted);
     ASSERT_TRUE(PumpUntil([&] { return !Ocr->Running(); }));
   }
@@ -270,20 +283,32 @@ TEST_F(RtOcr, UnsuccessfulEndsCarryNothingButTheirStatus) {
   EXPECT_EQ(Events.size(), 3u);
 }
 
-TEST_F(RtOcr, AFailedResultReadReachesNoEventAndGoesBackToTheEngine) {
-  Ocr->Recognize(Engine->Names[0], nullptr);
+TEST_F(RtOcr, AFailedResultReadEndsAsAnErrorAndGoesBackToTheEngine) {
+  int data = 0;
+  Ocr->Recognize(Engine->Names[0], &data);
   Engine->Ops[0]->ReadFails = true;
+  Engine->Ops[0]->Output.Lines = {{L"half read", {}}};
   Engine->Ops[0]->Finish(kAsyncCompleted);
   EXPECT_EQ(static_cast<uint32_t>(Engine->Ops[0]->Returned), 0x8000FFFFu);
-  ASSERT_TRUE(PumpUntil([&] { return !Ocr->Running(); }));
-  EXPECT_TRUE(Events.empty());
-  // Errors raised by the receiver stay inside the completion too.
-  OnEvent = [] { throw EError(L"receiver failed"); };
-  Ocr->Recognize(Engine->Names[0], nullptr);
-  Engine->Ops[1]->Finish(kAsyncCompleted);
   ASSERT_TRUE(PumpUntil([&] { return Events.size() == 1; }));
   EXPECT_FALSE(Ocr->Running());
-  EXPECT_EQ(Engine->Ops[1]->Returned, S_OK);
+  EXPECT_EQ(Events[0].Result.Status, stError);
+  EXPECT_EQ(Events[0].CustomData, &data);
+  EXPECT_TRUE(Events[0].Result.Lines.empty());
+  // The completion procedure hears of it as well.
+  std::vector<TResult> got;
+  Ocr->Recognize(Engine->Names[0], [&](const TResult& r) { got.push_back(r); });
+  Engine->Ops[1]->ReadFails = true;
+  Engine->Ops[1]->Finish(kAsyncCompleted);
+  ASSERT_TRUE(PumpUntil([&] { return got.size() == 1; }));
+  EXPECT_EQ(got[0].Status, stError);
+  // Errors raised by the receiver stay inside the completion.
+  OnEvent = [] { throw EError(L"receiver failed"); };
+  Ocr->Recognize(Engine->Names[0], nullptr);
+  Engine->Ops[2]->Finish(kAsyncCompleted);
+  ASSERT_TRUE(PumpUntil([&] { return Events.size() == 2; }));
+  EXPECT_FALSE(Ocr->Running());
+  EXPECT_EQ(Engine->Ops[2]->Returned, S_OK);
 }
 
 TEST_F(RtOcr, DestroyingWhileRunningClosesTheOperationAndLateCompletionsTouchNothing) {
