@@ -92,6 +92,8 @@ EXPECTED = [
     ("플러팅", "Floating"),
     ("클립보드 사용을 방지하는 프로그램이 실행중입니다.",
      "A program preventing clipboard usage is running."),
+    ("녹화 시간이 너무 짧아 저장하지 않았습니다.",
+     "The recording was too short and was not saved."),
 ]
 
 # 1-based row numbers with special content.
