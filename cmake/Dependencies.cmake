@@ -33,6 +33,8 @@ if(WIN32)
     set(_deps ${CMAKE_CURRENT_LIST_DIR}/../.deps)
   endif()
   set(VANTORU_WEBP_DLL "${_deps}/webp/libwebp.dll" CACHE FILEPATH "libwebp.dll to put beside the program")
+  # The screen recording's encoder and the note of the Debian sources it was built from.
+  set(VANTORU_FFMPEG_DIR "${_deps}/ffmpeg/current" CACHE PATH "Folder with ffmpeg.exe to put beside the program")
 else()
   find_package(JPEG REQUIRED)
   target_link_libraries(vantoru::jpeg INTERFACE JPEG::JPEG)

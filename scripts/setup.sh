@@ -8,15 +8,15 @@ top=$(cd "$here/.." && pwd)
 packages=(
   # cross build
   g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev
-  cmake ninja-build nasm dpkg-dev ccache
+  cmake ninja-build nasm pkg-config dpkg-dev ccache
   # headers shared with the cross build, independent decoders
   googletest nlohmann-json3-dev libstb-dev
   # host build
   g++ clang libclang-rt-dev libgtest-dev libbenchmark-dev zlib1g-dev libjpeg62-turbo-dev libpng-dev libgif-dev libwebp-dev
   # Wine and a virtual display
   wine64 xvfb xauth x11-utils xdotool xclip
-  # tests: printing, PDF decoding, fonts, loopback servers
-  cups printer-driver-cups-pdf poppler-utils python3 fonts-noto-cjk
+  # tests: printing, PDF decoding, fonts, loopback servers, checking recordings (ffprobe)
+  cups printer-driver-cups-pdf poppler-utils python3 fonts-noto-cjk ffmpeg
 )
 
 missing=()

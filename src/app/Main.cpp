@@ -778,6 +778,7 @@ LRESULT TFrmVantoru::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       WMUser(wp);
       return 0;
     case WM_QUERYENDSESSION:
+      FinishRecordingForSessionEnd();
       FCanClose = true;
       Close();
       return TRUE;

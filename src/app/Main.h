@@ -30,6 +30,9 @@ class TFrmVantoru : public TWindow {
   // Recording (MainRecord.cpp)
   void RecordStart();
   void TmrRecTimer();
+  // At the end of the user's session: stops the recording and gives the encoder a bounded
+  // time to finish its file.
+  void FinishRecordingForSessionEnd();
 
   // Settings write-through
   void SaveConfig(const std::wstring& name, int value);

@@ -6,11 +6,14 @@
 
 #include "base/AutoStart.h"
 #include "base/Settings.h"
+#include "base/Translate.h"
 #include "record/Recorder.h"
+#include "ui/MsgBox.h"
 
 namespace {
 constexpr UINT_PTR kTmrRec = 2;  // the recording timer (WM_TIMER in Main.cpp)
 constexpr const wchar_t* kRegionIdle = L"[REC] 00:00:00";
+constexpr ULONGLONG kSessionEndWait = 5000;  // ms
 }  // namespace
 
 void TFrmVantoru::TRecorderDeleter::operator()(TRecorder* recorder) const { delete recorder; }
@@ -61,6 +64,25 @@ void TFrmVantoru::TmrRecTimer() {
       SetRegionRecordingLabel(L"[REC] " + time, true);
     }
     return;
+  }
+  const bool tooShort = FRecorder && FRecorder->TooShort();
+  EndRecording();
+  if (tooShort) {
+    const std::wstring caption = Translate(Caption());
+    ShowMessage(L"녹화 시간이 너무 짧아 저장하지 않았습니다.", MB_ICONINFORMATION, true, &caption);
+  }
+}
+
+void TFrmVantoru::FinishRecordingForSessionEnd() {
+  if (!FRecorder) return;
+  // The recording timer stays out of it, so the recorder goes only here.
+  KillTimer(FHandle, kTmrRec);
+  RecordStop();
+  // The encoder closes its file within a moment of "q"; the session does not wait longer.
+  const ULONGLONG until = GetTickCount64() + kSessionEndWait;
+  while (FRecorder->IsRunning() && GetTickCount64() < until) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    ProcessMessages();
   }
   EndRecording();
 }

@@ -8,15 +8,18 @@ const wchar_t* const kTimeLimits[5] = {L"", L"-t 1800", L"-t 3600", L"-t 7200", 
 }  // namespace
 
 std::wstring RecordArguments(const TRecordParams& p) {
+  // Everything that tells gdigrab how to grab stands before its "-i": after it ffmpeg takes
+  // the options for the output's and ignores them without a word.
   std::wstring input;
   if (p.Region) {
-    input = L"-i title=\"Virtual_Screen\" -draw_mouse 0";
+    input = L"-draw_mouse 0 -i title=\"Virtual_Screen\"";
   } else {
-    input = FormatW(L"-offset_x %d -offset_y %d -video_size %dx%d -i desktop", p.Monitor.Left, p.Monitor.Top,
-                    p.Monitor.Width(), p.Monitor.Height());
+    input = FormatW(L"-offset_x %d -offset_y %d -video_size %dx%d", p.Monitor.Left, p.Monitor.Top, p.Monitor.Width(),
+                    p.Monitor.Height());
     if (!p.Mouse) input += L" -draw_mouse 0";
+    input += L" -i desktop";
   }
-  const std::wstring videoF = L"-f gdigrab " + input + L" -framerate 30";
+  const std::wstring videoF = L"-f gdigrab -framerate 30 " + input;
   const std::wstring videoC = L"-c:v libx264 -preset ultrafast -r 30 -tune zerolatency -crf 25 -pix_fmt yuv420p";
   std::wstring audioF, audioC;
   if (!p.Driver.empty()) {
@@ -59,3 +62,16 @@ std::wstring AudioDeviceFromListing(std::wstring_view listing) {
 }
 
 std::wstring RecTimeFromLine(std::wstring_view line) { return TextBetween(line, L"time=", L" "); }
+
+int FramesFromLine(std::wstring_view line) {
+  const size_t at = line.find(L"frame=");
+  if (at == std::wstring_view::npos) return -1;
+  size_t i = at + 6;
+  while (i < line.size() && line[i] == L' ') ++i;
+  int frames = -1;
+  for (; i < line.size() && line[i] >= L'0' && line[i] <= L'9'; ++i) {
+    if (frames > 100000000) return frames;  // enough to know there were frames
+    frames = (frames < 0 ? 0 : frames * 10) + (line[i] - L'0');
+  }
+  return frames;
+}

@@ -32,3 +32,6 @@ int MirrorSide(int n);
 std::wstring AudioDeviceFromListing(std::wstring_view listing);
 // The elapsed time a progress line reports ("time=" up to the next space), or empty.
 std::wstring RecTimeFromLine(std::wstring_view line);
+// The frame count a progress line reports ("frame=" and the number after its padding), or
+// -1 when the line reports none.
+int FramesFromLine(std::wstring_view line);

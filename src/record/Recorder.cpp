@@ -97,8 +97,10 @@ void TRecorder::Start() {
     }
 
     FCMD = std::make_unique<TConsoleRunner>();
-    FCMD->OnNewLine = [this](TConsoleRunner&, const std::wstring& line, TOutputType) { OnNewLine(line); };
-    FCMD->OnTerminated = [this](TConsoleRunner&) { FIsRunning = false; };
+    FCMD->OnNewLine = [this](TConsoleRunner&, const std::wstring& line, TOutputType type) { OnNewLine(line, type); };
+    FCMD->OnTerminated = [this](TConsoleRunner&) { Ended(); };
+    // Killing the encoder would leave a file without its index: it finishes by itself.
+    FCMD->OnTerminateProcess = [](TConsoleRunner&, bool& canTerminate) { canTerminate = false; };
     FCMD->SetCommandLine(RecordCommandLine(p));
     FCMD->Execute();
   } catch (...) {
@@ -109,8 +111,21 @@ void TRecorder::Start() {
 }
 
 void TRecorder::Stop() {
-  if (FCMD && FCMD->IsRunning()) FCMD->SendLine(L"q", false);
+  if (FCMD && FCMD->IsRunning()) {
+    FCMD->SendLine(L"q", false);
+    FStopped = true;
+  }
   SetMirrorTick(false);
+}
+
+void TRecorder::Ended() {
+  // Stopped before its first frame, the encoder leaves an MP4 without a stream, which no
+  // player opens: it goes, and the caller tells the user why there is no recording.
+  if (FFrames <= 0) {
+    if (!FOutput.empty()) DeleteFileW(FOutput.c_str());
+    FTooShort = FStopped;
+  }
+  FIsRunning = false;
 }
 
 std::wstring TRecorder::GetDriver() {
@@ -142,10 +157,12 @@ std::wstring TRecorder::GetDriver() {
   return AudioDeviceFromListing(listing);
 }
 
-void TRecorder::OnNewLine(const std::wstring& line) {
+void TRecorder::OnNewLine(const std::wstring& line, TOutputType type) {
   const std::wstring time = RecTimeFromLine(line);
   if (!time.empty()) FRecTime = time;
-  if (FLogging) AppendLog(line);
+  FFrames = std::max(FFrames, FramesFromLine(line));
+  // A line's beginning comes again with the whole line: only whole lines are written.
+  if (FLogging && type == otEntireLine) AppendLog(line + L"\r\n");
 }
 
 void TRecorder::AppendLog(const std::wstring& line) {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/Types.h"
+#include "record/RunnerText.h"
 
 class TCapture;
 class TConsoleRunner;
@@ -46,6 +47,9 @@ class TRecorder {
   const std::wstring& RecTime() const { return FRecTime; }
   bool IsRunning() const { return FIsRunning; }
   const std::wstring& Driver() const { return FDriver; }
+  // After the end: the recording was stopped before the encoder had written a frame, and
+  // the empty file it left was removed.
+  bool TooShort() const { return FTooShort; }
   HWND MirrorWindow() const;
 
   // A region recording of what `rect` returns, through the mirror window.
@@ -59,7 +63,8 @@ class TRecorder {
 
  private:
   friend class TMirrorWindow;
-  void OnNewLine(const std::wstring& line);
+  void OnNewLine(const std::wstring& line, TOutputType type);
+  void Ended();
   void MirrorTick();
   void SetMirrorTick(bool on);
   void AppendLog(const std::wstring& line);
@@ -79,4 +84,7 @@ class TRecorder {
   std::wstring FLogFolder;
   bool FIsRunning = false;
   TFuncOfRect FRect;
+  int FFrames = -1;        // the highest frame count the encoder reported
+  bool FStopped = false;   // "q" was sent
+  bool FTooShort = false;
 };

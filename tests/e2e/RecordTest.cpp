@@ -4,13 +4,16 @@
 // picture it grabbed as a BMP to the output path.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "app/Ids.h"
+#include "base/Text.h"
 #include "e2e/Desktop.h"
 #include "e2e/Driver.h"
+#include "e2e/Recording.h"
 #include "e2e/Screen.h"
 
 using namespace e2e;
@@ -32,16 +35,7 @@ class Record : public TE2ETest {
 
   std::wstring Encoder() const { return FFolder + L"ffmpeg.exe"; }
 
-  // The main window appears before its creation is over, and a request that arrives while
-  // the creation waits on another process would be undone by the rest of it. The mode
-  // change handler's "area" is the creation's last registry write.
-  TVantoru StartProgram(const std::vector<std::wstring>& env = {}) {
-    DeleteValue(kSettingsKey, L"area");
-    TVantoru v = TVantoru::Start(L"", FFolder, env);
-    EXPECT_TRUE(WaitFor([] { return GetDword(kSettingsKey, L"area").has_value(); }));
-    Sleep(100);
-    return v;
-  }
+  TVantoru StartProgram(const std::vector<std::wstring>& env = {}) { return StartCreated(FFolder, env); }
 
   std::vector<std::wstring> Calls() const {
     std::ifstream f((FFolder + L"ffmpeg-calls.txt").c_str(), std::ios::binary);
@@ -62,26 +56,14 @@ class Record : public TE2ETest {
     return n;
   }
 
-  // Card 2 with the mode list disabled, or card 0 with it enabled.
-  static bool Recording(const TVantoru& v) {
-    return IsWindowVisible(v.Control(ctl::Label1)) && !IsWindowVisible(v.Control(ctl::ChkSaveTo)) &&
-           !IsWindowEnabled(v.Control(ctl::ChkArea));
-  }
-  static bool OnOutputCard(const TVantoru& v) {
-    return !IsWindowVisible(v.Control(ctl::Label1)) && IsWindowVisible(v.Control(ctl::ChkSaveTo)) &&
-           IsWindowEnabled(v.Control(ctl::ChkArea));
-  }
-  // Back from a recording.
-  static bool Idle(const TVantoru& v) {
-    return OnOutputCard(v) && WindowText(v.Control(ctl::LvlRecTime)) == L"00:00:00";
-  }
-
   std::wstring FFolder;
 };
 
-std::wstring ScreenInput() {
-  return L"-offset_x 0 -offset_y 0 -video_size " + std::to_wstring(GetSystemMetrics(SM_CXSCREEN)) + L"x" +
-         std::to_wstring(GetSystemMetrics(SM_CYSCREEN)) + L" -i desktop";
+// The grab of the whole screen: its options stand before "-i", where ffmpeg reads them.
+std::wstring ScreenInput(bool mouse) {
+  return L"-f gdigrab -framerate 30 -offset_x 0 -offset_y 0 -video_size " +
+         std::to_wstring(GetSystemMetrics(SM_CXSCREEN)) + L"x" + std::to_wstring(GetSystemMetrics(SM_CYSCREEN)) +
+         (mouse ? L"" : L" -draw_mouse 0") + L" -i desktop";
 }
 
 TEST_F(Record, FullScreenStartsAndStopsWithTheCaptureRequest) {
@@ -98,15 +80,15 @@ TEST_F(Record, FullScreenStartsAndStopsWithTheCaptureRequest) {
       << WindowText(v.Control(ctl::LvlRecTime));
 
   EXPECT_EQ(v.SendCommand(kCapture), 1);  // the second request stops the recording
-  ASSERT_TRUE(WaitFor([&] { return Idle(v); }));
+  ASSERT_TRUE(WaitFor([&] { return RecordingIdle(v); }));
 
   const std::wstring out = FSaveDir + L"V-001.mp4";
   const auto calls = Calls();
   ASSERT_EQ(calls.size(), 4u);
   EXPECT_EQ(calls[0], L"args: \"" + Encoder() + L"\" -list_devices true -f dshow -i dummy");
   // No device: exactly the arguments of a recording without sound.
-  EXPECT_EQ(calls[1], L"args: \"" + Encoder() + L"\" -rtbufsize 150M  -f gdigrab " + ScreenInput() +
-                          L" -draw_mouse 0 -framerate 30  " + kCodec + L"  " + kScale + L" -y \"" + out + L"\"");
+  EXPECT_EQ(calls[1], L"args: \"" + Encoder() + L"\" -rtbufsize 150M  " + ScreenInput(false) + L"  " + kCodec +
+                          L"  " + kScale + L" -y \"" + out + L"\"");
   EXPECT_EQ(calls[3], L"stdin: 71");  // "q" with no line end
 
   // What the encoder grabbed is the monitor the pointer was on, from its top-left corner.
@@ -121,7 +103,7 @@ TEST_F(Record, FullScreenStartsAndStopsWithTheCaptureRequest) {
   EXPECT_TRUE(Recording(v));
   ASSERT_TRUE(WaitFor([&] { return CallCount(L"args: ") == 4; }));
   EXPECT_EQ(v.SendCommand(kCapture), 1);
-  ASSERT_TRUE(WaitFor([&] { return Idle(v); }));
+  ASSERT_TRUE(WaitFor([&] { return RecordingIdle(v); }));
   EXPECT_NE(Calls()[5].find(L" -y \"" + FSaveDir + L"V-002.mp4\""), std::wstring::npos) << Calls()[5];
 }
 
@@ -137,32 +119,42 @@ TEST_F(Record, TimeLimitEndsTheRecordingByItselfAndTheLogKeepsEveryLine) {
     SCOPED_TRACE(round);
     EXPECT_EQ(v.SendCommand(kCapture), 1);
     EXPECT_TRUE(Recording(v));
-    ASSERT_TRUE(WaitFor([&] { return Idle(v); }, std::chrono::seconds(15)));
+    ASSERT_TRUE(WaitFor([&] { return RecordingIdle(v); }, std::chrono::seconds(15)));
   }
   const auto calls = Calls();
   ASSERT_EQ(calls.size(), 6u);
   const std::wstring out = saveDir + L"\\V-001.mp4";
-  EXPECT_EQ(calls[0], L"args: \"" + Encoder() + L"\" -rtbufsize 150M  -f gdigrab " + ScreenInput() +
-                          L" -framerate 30  " + kCodec + L" -t 1800 " + kScale + L" -y \"" + out + L"\"");
+  EXPECT_EQ(calls[0], L"args: \"" + Encoder() + L"\" -rtbufsize 150M  " + ScreenInput(true) + L"  " + kCodec +
+                          L" -t 1800 " + kScale + L" -y \"" + out + L"\"");
   EXPECT_EQ(calls[2], L"stdin: ");  // nothing was typed
 
-  // The lines follow one another without breaks, and the second recording's are appended.
-  const std::vector<uint8_t> bytes = ReadFileBytes(saveDir + L"\\ffmpeg.log");
-  const std::string log(bytes.begin(), bytes.end());
+  // Every line once, whole, ended by CR LF, also the first line, which the stand-in writes
+  // in two pieces; the second recording's lines are appended.
+  bool whole = false;
+  const std::vector<std::string> lines = CrLfLines(saveDir + L"\\ffmpeg.log", whole);
+  EXPECT_TRUE(whole) << "the log ends inside a line";
+  for (const auto& line : lines) {
+    EXPECT_EQ(line.find('\r'), std::string::npos) << line;
+    EXPECT_EQ(line.find('\n'), std::string::npos) << line;
+  }
   const std::string banner = "ffmpeg version stand-in Copyright (c) the Vantoru tests";
-  const size_t first = log.find(banner);
-  ASSERT_EQ(first, 0u) << log.substr(0, 200);
-  const size_t second = log.find(banner, first + 1);
-  ASSERT_NE(second, std::string::npos);
-  const std::string one = log.substr(0, second);
-  EXPECT_NE(one.find(banner + "Output #0, mp4, to '"), std::string::npos);
-  EXPECT_NE(one.find("Press [q] to stop, [?] for help"), std::string::npos);
-  EXPECT_NE(one.find(" time=00:00:01."), std::string::npos);
+  std::vector<size_t> banners;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i] == banner) banners.push_back(i);
+    EXPECT_NE(lines[i], "ffmpeg version stand-in ") << "the first piece was written on its own";
+  }
+  ASSERT_EQ(banners.size(), 2u) << (lines.empty() ? "" : lines[0]);
+  EXPECT_EQ(banners[0], 0u);
+  const std::vector<std::string> one(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(banners[1]));
+  auto has = [&](const std::string& part) {
+    return std::any_of(one.begin(), one.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; });
+  };
+  EXPECT_EQ(one[1], "Output #0, mp4, to '" + WideToUtf8(out) + "':");
+  EXPECT_EQ(one[2], "Press [q] to stop, [?] for help");
+  EXPECT_TRUE(has(" time=00:00:01."));
   // The closing line, written just before the encoder ended, is there too.
-  EXPECT_NE(one.find("video:"), std::string::npos);
-  EXPECT_EQ(one.find('\n'), std::string::npos);
-  EXPECT_EQ(one.find('\r'), std::string::npos);
-  EXPECT_NE(log.find("muxing overhead: 0.1%", second), std::string::npos);
+  EXPECT_EQ(one.back().rfind("video:", 0), 0u) << one.back();
+  EXPECT_EQ(lines.back().find("muxing overhead: 0.1%") != std::string::npos, true) << lines.back();
 }
 
 TEST_F(Record, MissingEncoderStartsNothing) {
@@ -181,7 +173,7 @@ TEST_F(Record, MissingEncoderStartsNothing) {
   EXPECT_EQ(v.SendCommand(kCapture), 1);
   EXPECT_TRUE(Recording(v));
   EXPECT_EQ(v.SendCommand(kCapture), 1);
-  ASSERT_TRUE(WaitFor([&] { return Idle(v); }));
+  ASSERT_TRUE(WaitFor([&] { return RecordingIdle(v); }));
 }
 
 // The region frame of the process, found by its place: the capture rectangle plus the
@@ -247,12 +239,12 @@ TEST_F(Record, RegionRecordingGrabsTheMirrorOfTheFrame) {
   EXPECT_EQ(WindowText(v.Control(ctl::LvlRecTime)).substr(0, 8), L"00:00:01");
 
   PressKeys({VK_SNAPSHOT});
-  ASSERT_TRUE(WaitFor([&] { return Idle(v); }));
+  ASSERT_TRUE(WaitFor([&] { return RecordingIdle(v); }));
   EXPECT_EQ(RecLabel(frame), L"[REC] 00:00:00");
   const auto calls = Calls();
   ASSERT_GE(calls.size(), 3u);
-  EXPECT_EQ(calls[0], L"args: \"" + Encoder() + L"\" -rtbufsize 150M  -f gdigrab -i title=\"Virtual_Screen\" " +
-                          L"-draw_mouse 0 -framerate 30  " + kCodec + L"  " + kScale + L" -y \"" + FSaveDir +
+  EXPECT_EQ(calls[0], L"args: \"" + Encoder() + L"\" -rtbufsize 150M  -f gdigrab -framerate 30 -draw_mouse 0 " +
+                          L"-i title=\"Virtual_Screen\"  " + kCodec + L"  " + kScale + L" -y \"" + FSaveDir +
                           L"V-001.mp4\"");
   EXPECT_EQ(calls[1], L"frame: 300x200");
 }

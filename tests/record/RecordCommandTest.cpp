@@ -12,8 +12,8 @@ TEST(RecordArguments, RegionWithSoundAndLimit) {
   p.TimeLimit = L"-t 1800";
   p.Output = L"OUT";
   EXPECT_EQ(RecordArguments(p),
-            L"-rtbufsize 150M -f dshow -i audio=\"NAME\" -f gdigrab -i title=\"Virtual_Screen\" -draw_mouse 0 "
-            L"-framerate 30 -c:a aac -ac 2 -b:a 128k -c:v libx264 -preset ultrafast -r 30 -tune zerolatency -crf 25 "
+            L"-rtbufsize 150M -f dshow -i audio=\"NAME\" -f gdigrab -framerate 30 -draw_mouse 0 "
+            L"-i title=\"Virtual_Screen\" -c:a aac -ac 2 -b:a 128k -c:v libx264 -preset ultrafast -r 30 -tune zerolatency -crf 25 "
             L"-pix_fmt yuv420p -t 1800 -vf \"scale=trunc(iw/2)*2:trunc(ih/2)*2\" -y \"OUT\"");
 }
 
@@ -22,7 +22,7 @@ TEST(RecordArguments, FullScreenWithoutSoundOrLimitKeepsTheDoubleSpaces) {
   p.Monitor = TRect{0, 0, 1920, 1080};
   p.Output = L"OUT";
   EXPECT_EQ(RecordArguments(p),
-            L"-rtbufsize 150M  -f gdigrab -offset_x 0 -offset_y 0 -video_size 1920x1080 -i desktop -framerate 30  "
+            L"-rtbufsize 150M  -f gdigrab -framerate 30 -offset_x 0 -offset_y 0 -video_size 1920x1080 -i desktop  "
             L"-c:v libx264 -preset ultrafast -r 30 -tune zerolatency -crf 25 -pix_fmt yuv420p  "
             L"-vf \"scale=trunc(iw/2)*2:trunc(ih/2)*2\" -y \"OUT\"");
 }
@@ -33,15 +33,16 @@ TEST(RecordArguments, MonitorLeftOfThePrimaryAndNoPointer) {
   p.Mouse = false;
   p.Output = L"C:\\My Videos\\V-001.mp4";
   const std::wstring args = RecordArguments(p);
-  EXPECT_NE(args.find(L" -f gdigrab -offset_x -1024 -offset_y -200 -video_size 1024x768 -i desktop -draw_mouse 0 "
-                      L"-framerate 30 "),
+  // Input options stand before "-i": after it ffmpeg would ignore them.
+  EXPECT_NE(args.find(L" -f gdigrab -framerate 30 -offset_x -1024 -offset_y -200 -video_size 1024x768 -draw_mouse 0 "
+                      L"-i desktop "),
             std::wstring::npos)
       << args;
   EXPECT_EQ(args.substr(args.size() - 28), L" -y \"C:\\My Videos\\V-001.mp4\"");
   // The region input never lets the encoder draw the pointer; the mirror has it already.
   p.Region = true;
   p.Mouse = true;
-  EXPECT_NE(RecordArguments(p).find(L"-i title=\"Virtual_Screen\" -draw_mouse 0 -framerate 30"), std::wstring::npos);
+  EXPECT_NE(RecordArguments(p).find(L"-f gdigrab -framerate 30 -draw_mouse 0 -i title=\"Virtual_Screen\" "), std::wstring::npos);
 }
 
 TEST(RecordCommandLine, QuotesTheProgram) {
@@ -102,6 +103,25 @@ TEST(RecTimeFromLine, TakesWhatStandsBetweenTimeAndTheNextSpace) {
   EXPECT_EQ(RecTimeFromLine(L"TIME=not-a-time x"), L"not-a-time");
   EXPECT_EQ(RecTimeFromLine(L"time=00:00:01.00"), L"");  // no space after it
   EXPECT_EQ(RecTimeFromLine(L"Press [q] to stop, [?] for help"), L"");
+}
+
+TEST(FramesFromLine, ReadsTheCountAfterItsPadding) {
+  const struct {
+    const wchar_t* Line;
+    int Frames;
+  } cases[] = {
+      {L"frame=   12 fps=0.0 q=-1.0 size=       0kB time=00:00:00.36 bitrate=   0.0kbits/s speed=N/A", 12},
+      // What ffmpeg ends with when "q" came before the first frame.
+      {L"frame=    0 fps=0.0 q=0.0 Lsize=       0kB time=00:00:00.00 bitrate=N/A speed=N/A", 0},
+      {L"frame=1234567", 1234567},
+      {L"frame=", -1},
+      {L"frame=  N/A", -1},
+      {L"Press [q] to stop, [?] for help", -1},
+      {L"", -1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FramesFromLine(c.Line), c.Frames) << c.Line;
+  // A count too long for an int is still a count of frames.
+  EXPECT_GT(FramesFromLine(L"frame=99999999999999999999 fps=30"), 0);
 }
 
 }  // namespace

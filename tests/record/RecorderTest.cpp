@@ -146,8 +146,8 @@ TEST_F(Recorder, RegionRecordingMirrorsTheMovingRectangleAndStopsWithQ) {
 
   const auto calls = Calls();
   ASSERT_EQ(calls.size(), 3u);
-  EXPECT_EQ(calls[0], L"args: \"" + StandIn() + L"\" -rtbufsize 150M  -f gdigrab -i title=\"Virtual_Screen\" " +
-                          L"-draw_mouse 0 -framerate 30  " + kCodec + L"  " + kScale + L" -y \"" + out + L"\"");
+  EXPECT_EQ(calls[0], L"args: \"" + StandIn() + L"\" -rtbufsize 150M  -f gdigrab -framerate 30 -draw_mouse 0 " +
+                          L"-i title=\"Virtual_Screen\"  " + kCodec + L"  " + kScale + L" -y \"" + out + L"\"");
   EXPECT_EQ(calls[1], L"frame: 200x152");  // the encoder found the mirror by its title
   EXPECT_EQ(calls[2], L"stdin: 71");       // "q" alone, no line end
   EXPECT_EQ(GetFileAttributesW(out.c_str()) != INVALID_FILE_ATTRIBUTES, true);
@@ -161,7 +161,7 @@ TEST_F(Recorder, RegionRecordingMirrorsTheMovingRectangleAndStopsWithQ) {
 
 TEST_F(Recorder, SoundUsesTheFirstAudioDeviceOrRecordsWithoutIt) {
   const std::wstring out = OutputPath(L"full screen.mp4");
-  const std::wstring screen = FormatW(L"-offset_x 0 -offset_y 0 -video_size %dx%d -i desktop",
+  const std::wstring screen = FormatW(L"-f gdigrab -framerate 30 -offset_x 0 -offset_y 0 -video_size %dx%d -i desktop",
                                       GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
   const std::wstring listing = L"args: \"" + StandIn() + L"\" -list_devices true -f dshow -i dummy";
   struct {
@@ -170,10 +170,10 @@ TEST_F(Recorder, SoundUsesTheFirstAudioDeviceOrRecordsWithoutIt) {
     std::wstring Args;
   } cases[] = {
       {nullptr, true,
-       L"-rtbufsize 150M  -f gdigrab " + screen + L" -framerate 30  " + kCodec + L"  " + kScale + L" -y \"" + out + L"\""},
+       L"-rtbufsize 150M  " + screen + L"  " + kCodec + L"  " + kScale + L" -y \"" + out + L"\""},
       {L"@device_cm_{33D9A762}\\wave_{5F}", true,
-       L"-rtbufsize 150M -f dshow -i audio=\"@device_cm_{33D9A762}\\wave_{5F}\" -f gdigrab " + screen +
-           L" -framerate 30 -c:a aac -ac 2 -b:a 128k " + kCodec + L"  " + kScale + L" -y \"" + out + L"\""},
+       L"-rtbufsize 150M -f dshow -i audio=\"@device_cm_{33D9A762}\\wave_{5F}\" " + screen +
+           L" -c:a aac -ac 2 -b:a 128k " + kCodec + L"  " + kScale + L" -y \"" + out + L"\""},
   };
   SetCursorPos(10, 10);
   for (const auto& c : cases) {
@@ -209,6 +209,40 @@ TEST_F(Recorder, AMissingEncoderEndsTheRecordingAfterTheErrorBox) {
   EXPECT_EQ(box.Text().rfind(L"ECreateProcessError\r\nError creating Process: \"" + ProgramDir() + L"no-ffmpeg-here.exe\"", 0),
             0u)
       << box.Text();
+}
+
+// A file without a frame is no recording: it goes. Only a stop asked for by the user makes
+// it "too short"; an encoder that ended by itself without a frame says nothing here.
+TEST_F(Recorder, AnEncoderThatWroteNoFrameLeavesNoFile) {
+  const struct {
+    bool Frames;
+    bool ByLimit;
+    bool Kept;
+    bool TooShort;
+  } cases[] = {
+      {true, false, true, false},
+      {false, false, false, true},
+      {false, true, false, false},
+  };
+  SetEnvironmentVariableW(L"VANTORU_TEST_STANDIN_SPEEDUP", L"1000");  // "-t 1800" lasts 1.8 s
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "frames " << c.Frames << ", by the limit " << c.ByLimit);
+    SetEnvironmentVariableW(L"VANTORU_TEST_STANDIN_NO_FRAMES", c.Frames ? nullptr : L"1");
+    const std::wstring out = OutputPath(L"short.mp4");
+    TRecorder rec;
+    rec.SetFFMpeg(StandIn());
+    rec.SetOutput(out);
+    rec.SetRecLimits({false, c.ByLimit, false, false, false});
+    rec.Start();
+    ASSERT_TRUE(PumpUntil([&] { return rec.RecTime() != L"00:00:00.00"; }, 10000));
+    if (c.ByLimit) ASSERT_TRUE(PumpUntil([&] { return !rec.IsRunning(); }, 15000));
+    else StopAndWait(rec);
+    EXPECT_EQ(GetFileAttributesW(out.c_str()) != INVALID_FILE_ATTRIBUTES, c.Kept);
+    EXPECT_EQ(rec.TooShort(), c.TooShort);
+    DeleteFileW(out.c_str());
+  }
+  SetEnvironmentVariableW(L"VANTORU_TEST_STANDIN_NO_FRAMES", nullptr);
+  SetEnvironmentVariableW(L"VANTORU_TEST_STANDIN_SPEEDUP", nullptr);
 }
 
 }  // namespace
