@@ -100,27 +100,28 @@ class TDeflater {
     int rc = deflateReset(&FZ);
     if (rc == Z_OK && dictSize) rc = deflateSetDictionary(&FZ, data - dictSize, static_cast<uInt>(dictSize));
     if (rc != Z_OK) Fail(FZ, rc);
-    std::vector<uint8_t> out(deflateBound(&FZ, static_cast<uLong>(size)) + 64);
+    // Room for the worst case; the output is copied out at its real size.
+    FOut.resize(deflateBound(&FZ, static_cast<uLong>(size)) + 64);
     FZ.next_in = const_cast<uint8_t*>(data);
     FZ.avail_in = static_cast<uInt>(size);
     const int flush = last ? Z_FINISH : Z_FULL_FLUSH;
     size_t done = 0;
     for (;;) {
-      FZ.next_out = out.data() + done;
-      FZ.avail_out = static_cast<uInt>(out.size() - done);
+      FZ.next_out = FOut.data() + done;
+      FZ.avail_out = static_cast<uInt>(FOut.size() - done);
       rc = deflate(&FZ, flush);
       if (rc == Z_STREAM_ERROR) Fail(FZ, rc);
-      done = out.size() - FZ.avail_out;
+      done = FOut.size() - FZ.avail_out;
       // Finished when the final block is out, or the flush left room to spare.
       if (last ? rc == Z_STREAM_END : (FZ.avail_in == 0 && FZ.avail_out > 0)) break;
-      if (FZ.avail_out == 0) out.resize(out.size() * 2);
+      if (FZ.avail_out == 0) FOut.resize(FOut.size() * 2);
     }
-    out.resize(done);
-    return out;
+    return std::vector<uint8_t>(FOut.begin(), FOut.begin() + static_cast<ptrdiff_t>(done));
   }
 
  private:
   z_stream FZ{};
+  std::vector<uint8_t> FOut;  // kept from block to block, so it is cleared only once
 };
 
 struct TBlock {
