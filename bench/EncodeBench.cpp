@@ -46,7 +46,9 @@ void BM_SavePNG_SingleStream(benchmark::State& s) {
   Run(s, [&](const TPixelView& v) { return EncodePng(v, settings); }, static_cast<int>(s.range(0)));
 }
 void BM_SaveJPG(benchmark::State& s) { Run(s, [](const TPixelView& v) { return EncodeJpeg(v, 90); }); }
-void BM_SaveGIF(benchmark::State& s) { Run(s, [](const TPixelView& v) { return EncodeGif(v); }); }
+void BM_SaveGIF(benchmark::State& s) {
+  Run(s, [&](const TPixelView& v) { return EncodeGif(v, static_cast<unsigned>(s.range(0))); });
+}
 void BM_SaveBMP(benchmark::State& s) { Run(s, [](const TPixelView& v) { return EncodeBmp(v); }); }
 void BM_SaveWebP(benchmark::State& s) {
   Run(s, [](const TPixelView& v) { return EncodeWebP(v, 90, WebPEncodeBGRA, WebPFree); });
@@ -93,7 +95,7 @@ BENCHMARK(BM_SavePNG)->ArgNames({"height", "threads"})->ArgsProduct({{1080, 2160
 BENCHMARK(BM_SavePNG_SingleStream)->ArgName("height")->Arg(1080)->Arg(2160)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LibPng)->ArgName("height")->Arg(1080)->Arg(2160)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveJPG)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SaveGIF)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveGIF)->ArgName("threads")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_SaveBMP)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SaveWebP)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemoryCopy)->Unit(benchmark::kMillisecond);

@@ -31,8 +31,10 @@ std::vector<uint8_t> EncodePng(const TPixelView& image, const TPngSettings& sett
 std::vector<uint8_t> EncodeJpeg(const TPixelView& image, int quality);
 
 // A single-image GIF: octree palette of at most 256 colours (leaves at 6 bits per channel,
-// each colour the mean of its pixels), Floyd-Steinberg dithering, LZW.
-std::vector<uint8_t> EncodeGif(const TPixelView& image);
+// each colour the mean of its pixels), Floyd-Steinberg dithering, LZW. Rows are dithered
+// on up to `threads` threads (0: one per core for pictures of half a megapixel and more);
+// every thread count gives the same file.
+std::vector<uint8_t> EncodeGif(const TPixelView& image, unsigned threads = 0);
 
 // An uncompressed Windows bitmap in the picture's own pixel format (24 or 32 bits).
 std::vector<uint8_t> EncodeBmp(const TPixelView& image);

@@ -472,6 +472,18 @@ TEST(Gif, ErrorDiffusionKeepsTheAverageOfAGreyRamp) {
   EXPECT_LT(dithered * 3, nearest);
 }
 
+TEST(Gif, RowsDitheredOnSeveralThreadsGiveTheSameFile) {
+  // Photographs carry error into every pixel and reach cells outside the palette's tree;
+  // widths around the step at which rows report their progress.
+  for (auto [w, h] : {std::pair{1, 40}, {63, 50}, {64, 31}, {65, 47}, {130, 90}, {700, 120}}) {
+    SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+    const TTestImage img = Photo(w, h, w % 2 ? 24 : 32);
+    const TBytes one = EncodeGif(img.View(), 1);
+    EXPECT_LT(MeanError(img, DecodeGif(one).Pixels), 6.0);
+    for (unsigned threads : {2u, 3u, 8u}) EXPECT_TRUE(EncodeGif(img.View(), threads) == one) << threads << " threads";
+  }
+}
+
 TEST(Gif, ColoursOfOneCellBecomeTheirMean) {
   // 100 and 103 share their top six bits: one palette colour, their rounded mean.
   TTestImage img(4, 1, 32);
