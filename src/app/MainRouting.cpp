@@ -14,6 +14,7 @@
 #include "capture/Capture.h"
 #include "outputs/Clipboard.h"
 #include "outputs/Save.h"
+#include "ui/Thread.h"
 
 namespace {
 
@@ -43,12 +44,23 @@ class TWinFolder : public TSaveFolder {
 }  // namespace
 
 void TFrmVantoru::Deliver(std::unique_ptr<TBitmap>& bitmap, const TRect& rect, int output) {
+  // Image files are encoded and written on a pool thread while this thread keeps
+  // dispatching messages (the controller's status turns other requests away meanwhile).
+  // Name and quality are read here, just before the file is written.
+  TBitmap& b = *bitmap;
+  GdiFlush();  // drawing into the picture may still be batched on this thread
   switch (output) {
-    case toPNG: SavePNG(*bitmap, NewFilename(L"png")); break;
-    case toJPG: SaveJPG(*bitmap, NewFilename(L"jpg"), static_cast<uint8_t>(Quality(L"ChkJPEG_qual"))); break;
-    case toGIF: SaveGIF(*bitmap, NewFilename(L"gif")); break;
-    case toBMP: SaveBMP(*bitmap, NewFilename(L"bmp")); break;
-    case toWebP: SaveWebP(*bitmap, NewFilename(L"webp"), Quality(L"ChkWebp_qual")); break;
+    case toPNG: WaitOrRaise([&b, path = NewFilename(L"png")] { SavePNG(b, path); }); break;
+    case toJPG:
+      WaitOrRaise([&b, path = NewFilename(L"jpg"), q = static_cast<uint8_t>(Quality(L"ChkJPEG_qual"))] {
+        SaveJPG(b, path, q);
+      });
+      break;
+    case toGIF: WaitOrRaise([&b, path = NewFilename(L"gif")] { SaveGIF(b, path); }); break;
+    case toBMP: WaitOrRaise([&b, path = NewFilename(L"bmp")] { SaveBMP(b, path); }); break;
+    case toWebP:
+      WaitOrRaise([&b, path = NewFilename(L"webp"), q = Quality(L"ChkWebp_qual")] { SaveWebP(b, path, q); });
+      break;
     case toClipboard: CopyBitmapToClipboard(*bitmap); break;
     case toPrinter: PrintBitmap(*bitmap, static_cast<int>(Dpi())); break;
     case toFloating: ShowFloating(*bitmap, rect); break;

@@ -17,15 +17,24 @@ VANTORU_DECLARE_ERROR(EEncoderError, EError);
 void CheckPicture(const TPixelView& image);
 
 // PNG: signature, IHDR (truecolour, 8 bits, no interlace), IDAT chunks of at most 65,535
-// bytes, IEND. Every row uses the Sub filter; zlib level 7.
-std::vector<uint8_t> EncodePng(const TPixelView& image);
+// bytes, IEND. Every row uses the Sub filter; one zlib stream at level 7, whose blocks of
+// rows are deflated on up to `Threads` threads (0: one per core). A picture of one block
+// is encoded on the calling thread alone. The file depends on the picture and `BlockBytes`
+// only, not on the number of threads.
+struct TPngSettings {
+  unsigned Threads = 0;
+  size_t BlockBytes = 256 * 1024;  // filtered bytes per block, rounded to whole rows
+};
+std::vector<uint8_t> EncodePng(const TPixelView& image, const TPngSettings& settings = {});
 
 // Baseline JFIF JPEG with libjpeg's defaults and the given quality (1-100).
 std::vector<uint8_t> EncodeJpeg(const TPixelView& image, int quality);
 
 // A single-image GIF: octree palette of at most 256 colours (leaves at 6 bits per channel,
-// each colour the mean of its pixels), Floyd-Steinberg dithering, LZW.
-std::vector<uint8_t> EncodeGif(const TPixelView& image);
+// each colour the mean of its pixels), Floyd-Steinberg dithering, LZW. Rows are dithered
+// on up to `threads` threads (0: one per core for pictures of half a megapixel and more);
+// every thread count gives the same file.
+std::vector<uint8_t> EncodeGif(const TPixelView& image, unsigned threads = 0);
 
 // An uncompressed Windows bitmap in the picture's own pixel format (24 or 32 bits).
 std::vector<uint8_t> EncodeBmp(const TPixelView& image);

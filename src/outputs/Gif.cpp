@@ -1,7 +1,11 @@
-// GIF writer: an octree palette, Floyd-Steinberg error diffusion, LZW with 12-bit codes.
+// GIF writer: an octree palette, Floyd-Steinberg error diffusion (on every core for large
+// pictures), LZW with 12-bit codes.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <system_error>
 #include <memory>
+#include <thread>
 
 #include "outputs/Encoders.h"
 
@@ -189,22 +193,85 @@ inline int Clamp255(int v) { return v < 0 ? 0 : v > 255 ? 255 : v; }
 // Floyd-Steinberg: 7/16 to the right, 3/16, 5/16, 1/16 to the row below. Errors are kept
 // in sixteenths. Colours outside every branch of the tree take the palette colour nearest
 // to their 6-bit cell's centre, found once per cell.
-std::vector<uint8_t> Dither(const TPixelView& image, const TPalette& pal, int16_t* lut) {
-  const int w = image.Width, bpp = image.BytesPerPixel();
-  std::vector<uint8_t> indices(static_cast<size_t>(w) * image.Height);
-  std::vector<int32_t> errA(static_cast<size_t>(w + 2) * 3), errB(errA.size());
-  const TNearest nearest(pal);
-  int32_t* cur = errA.data();
-  int32_t* next = errB.data();
-  for (int y = 0; y < image.Height; ++y) {
-    const uint8_t* p = image.Row(y);
-    uint8_t* out = indices.data() + static_cast<size_t>(y) * w;
+//
+// Rows are dithered on every core at once, each a little behind the row above it: a pixel
+// is taken only once the row above has passed the pixel below-right of it, so that all the
+// error it receives from there is in. Every thread count gives the same indices.
+class TDitherer {
+ public:
+  TDitherer(const TPixelView& image, const TPalette& pal, int16_t* lut, unsigned threads)
+      : FImage(image), FPal(pal), FLut(lut), FNearest(pal), FThreads(threads),
+        FIndices(static_cast<size_t>(image.Width) * image.Height),
+        FErrors(static_cast<size_t>(threads + 1) * (image.Width + 2) * 3),
+        FDone(static_cast<size_t>(image.Height)) {}
+
+  std::vector<uint8_t> Run() {
+    // Rows are taken in order, so the row above is always in someone's hands; a thread that
+    // cannot be started leaves the rows to the others.
+    auto work = [this] {
+      for (int y; (y = FNextRow.fetch_add(1)) < FImage.Height;) Row(y);
+    };
+    std::vector<std::thread> helpers;
+    for (unsigned t = 1; t < FThreads; ++t) {
+      try {
+        helpers.emplace_back(work);
+      } catch (const std::system_error&) {
+        break;
+      }
+    }
+    work();
+    for (std::thread& h : helpers) h.join();
+    return std::move(FIndices);
+  }
+
+ private:
+  static constexpr int kStep = 64;  // pixels between two reports of a row's progress
+
+  // Error rows in a ring: row y receives in slot y and passes down into slot y + 1. With
+  // n threads a row starts only after every row n or more above it has ended, so n + 1
+  // slots never serve two unfinished rows.
+  int32_t* Errors(int y) {
+    return FErrors.data() + static_cast<size_t>(y % static_cast<int>(FThreads + 1)) * (FImage.Width + 2) * 3;
+  }
+
+  // Until the row above has finished its first `pixels` pixels.
+  void WaitAbove(int y, int pixels) {
+    if (y == 0 || FThreads == 1) return;
+    for (int spins = 0; FDone[static_cast<size_t>(y - 1)].load(std::memory_order_acquire) < pixels; ++spins)
+      if (spins > 64) std::this_thread::yield();
+  }
+
+  int Index(int r, int g, int b) {
+    const int bin = BinOf(r, g, b);
+    // Cells are filled in as pixels reach them, by whichever thread comes first; every
+    // thread finds the same colour for a cell.
+    std::atomic_ref<int16_t> cell(FLut[bin]);
+    int index = cell.load(std::memory_order_relaxed);
+    if (index < 0) {
+      index = FNearest.Find(((r >> 2) << 2) + 2, ((g >> 2) << 2) + 2, ((b >> 2) << 2) + 2);
+      cell.store(static_cast<int16_t>(index), std::memory_order_relaxed);
+    }
+    return index;
+  }
+
+  void Row(int y) {
+    const int w = FImage.Width, bpp = FImage.BytesPerPixel();
+    int32_t* cur = Errors(y);
+    int32_t* next = Errors(y + 1);
     std::fill(next, next + (w + 2) * 3, 0);
+    const uint8_t* p = FImage.Row(y);
+    uint8_t* out = FIndices.data() + static_cast<size_t>(y) * w;
+    std::atomic<int>& done = FDone[static_cast<size_t>(y)];
     // Flat areas of a colour the palette holds exactly carry no error: such a run repeats
     // its index without any lookup.
     uint32_t lastColor = 0xFFFFFFFFu;
     int lastIndex = 0;
     for (int x = 0; x < w; ++x, p += bpp) {
+      if (x % kStep == 0) {
+        done.store(x, std::memory_order_release);
+        // The row above writes this row's errors up to one pixel left of where it is.
+        WaitAbove(y, std::min(w, x + kStep + 2));
+      }
       int32_t* e = cur + (x + 1) * 3;
       const uint32_t color = (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
       if ((e[0] | e[1] | e[2]) == 0 && color == lastColor) {
@@ -215,14 +282,9 @@ std::vector<uint8_t> Dither(const TPixelView& image, const TPalette& pal, int16_
       const int r = Clamp255(p[2] + ((e[0] + 8) >> 4));
       const int g = Clamp255(p[1] + ((e[1] + 8) >> 4));
       const int b = Clamp255(p[0] + ((e[2] + 8) >> 4));
-      const int bin = BinOf(r, g, b);
-      int index = lut[bin];
-      if (index < 0) {
-        index = nearest.Find(((r >> 2) << 2) + 2, ((g >> 2) << 2) + 2, ((b >> 2) << 2) + 2);
-        lut[bin] = static_cast<int16_t>(index);
-      }
+      const int index = Index(r, g, b);
       out[x] = static_cast<uint8_t>(index);
-      const int er = r - pal.Rgb[index][0], eg = g - pal.Rgb[index][1], eb = b - pal.Rgb[index][2];
+      const int er = r - FPal.Rgb[index][0], eg = g - FPal.Rgb[index][1], eb = b - FPal.Rgb[index][2];
       if ((er | eg | eb) == 0) {
         if ((e[0] | e[1] | e[2]) == 0) lastColor = color, lastIndex = index;
         continue;
@@ -234,10 +296,19 @@ std::vector<uint8_t> Dither(const TPixelView& image, const TPalette& pal, int16_
       below[0] += er * 5, below[1] += eg * 5, below[2] += eb * 5;
       below[3] += er, below[4] += eg, below[5] += eb;
     }
-    std::swap(cur, next);
+    done.store(w, std::memory_order_release);
   }
-  return indices;
-}
+
+  const TPixelView& FImage;
+  const TPalette& FPal;
+  int16_t* FLut;
+  const TNearest FNearest;
+  unsigned FThreads;
+  std::vector<uint8_t> FIndices;
+  std::vector<int32_t> FErrors;
+  std::vector<std::atomic<int>> FDone;  // pixels each row has finished
+  std::atomic<int> FNextRow{0};
+};
 
 // LZW codes, least significant bit first, in data sub-blocks of at most 255 bytes.
 class TLzwWriter {
@@ -330,13 +401,17 @@ void PutU16(std::vector<uint8_t>& out, int v) {
 
 }  // namespace
 
-std::vector<uint8_t> EncodeGif(const TPixelView& image) {
+std::vector<uint8_t> EncodeGif(const TPixelView& image, unsigned threads) {
   CheckPicture(image);
   if (image.Width > 65535 || image.Height > 65535) throw EEncoderError(L"The picture is too large for a GIF file.");
   std::unique_ptr<int16_t[]> lut(new int16_t[kBins]);
   const bool small = static_cast<uint64_t>(image.Width) * static_cast<uint64_t>(image.Height) <= 16843009u;
   const TPalette pal = small ? Quantize<uint32_t>(image, lut.get()) : Quantize<uint64_t>(image, lut.get());
-  const std::vector<uint8_t> indices = Dither(image, pal, lut.get());
+  // By default threads only for pictures large enough to pay for them (tens of ms of work).
+  const uint64_t pixels = static_cast<uint64_t>(image.Width) * static_cast<uint64_t>(image.Height);
+  if (!threads) threads = pixels < 512 * 1024 ? 1u : std::max(1u, std::thread::hardware_concurrency());
+  threads = std::min<unsigned>(threads, static_cast<unsigned>(image.Height));
+  const std::vector<uint8_t> indices = TDitherer(image, pal, lut.get(), threads).Run();
 
   int bits = 1;
   while ((1 << bits) < pal.Size) ++bits;

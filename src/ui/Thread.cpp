@@ -34,7 +34,28 @@ void Wait(const std::function<void()>& proc) {
     return;
   }
   HANDLE h = job.Done.Get();
-  while (MsgWaitForMultipleObjects(1, &h, FALSE, 10, QS_ALLINPUT) != WAIT_OBJECT_0) ProcessMessages();
+  while (MsgWaitForMultipleObjects(1, &h, FALSE, 10, QS_ALLINPUT) != WAIT_OBJECT_0) {
+    // Once the program is quitting, a posted WM_QUIT would wake this loop at once, again
+    // and again: just wait for the procedure then.
+    MSG quit;
+    if (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) {
+      WaitForSingleObject(h, INFINITE);
+      break;
+    }
+    ProcessMessages();
+  }
+}
+
+void WaitOrRaise(const std::function<void()>& proc) {
+  std::exception_ptr error;
+  Wait([&] {
+    try {
+      proc();
+    } catch (...) {
+      error = std::current_exception();
+    }
+  });
+  if (error) std::rethrow_exception(error);
 }
 
 namespace {

@@ -5,6 +5,8 @@
 // Runs `proc` on a pool thread and returns when it has finished; meanwhile the calling
 // (user-interface) thread keeps dispatching its messages. Errors of `proc` are swallowed.
 void Wait(const std::function<void()>& proc);
+// The same, but an error raised by `proc` is raised again here, on the calling thread.
+void WaitOrRaise(const std::function<void()>& proc);
 
 // The user-interface thread's task queue (a hidden message window). Tasks run on that
 // thread in the order they were queued, whichever call queued them.

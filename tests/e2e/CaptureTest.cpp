@@ -1,8 +1,11 @@
 // Captures of the real screen, routed to files: what lies in the save folder afterwards.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <future>
 #include <regex>
+#include <thread>
 
 #include "app/Ids.h"
 #include "e2e/Captures.h"
@@ -166,6 +169,48 @@ TEST_F(Capture, ActiveWindowIsCapturedAtItsOwnBounds) {
   EXPECT_EQ(png.Width, 210);
   EXPECT_EQ(png.Height, 130);
   EXPECT_EQ(WorstDifference(png, pattern, 300, 200), 0);
+}
+
+TEST_F(Capture, ARequestDuringASaveIsAnsweredAtOnceAndTurnedAway) {
+  // The whole screen in a pattern: a picture that takes a while to encode.
+  const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+  TPatternWindow pattern(0, 0, w, h);
+  auto v = TVantoru::Start(L"/start");  // in the notification area, off the screen
+  // Two programs ask at the same moment. The request taken first captures and is answered
+  // once its file is written; the other one reaches the program while the picture is being
+  // encoded and is answered at once, without a capture. Only when it comes after the
+  // capture has ended are there two files, so a few rounds must show one file at least once.
+  size_t files = 0;
+  bool turnedAway = false;
+  for (int round = 0; round < 5 && !turnedAway; ++round) {
+    std::atomic<int> ready{0};
+    auto send = [&] {
+      ++ready;
+      while (ready < 2) std::this_thread::yield();
+      return v.SendCommand(L"{\"command\":\"capture\"}");
+    };
+    auto a = std::async(std::launch::async, send);
+    auto b = std::async(std::launch::async, send);
+    EXPECT_EQ(a.get(), 1);
+    EXPECT_EQ(b.get(), 1);
+    // Both answered: every capture is complete, its file in place.
+    const size_t now = FilesIn(FSaveDir).size();
+    ASSERT_GT(now, files) << "round " << round;
+    ASSERT_LE(now, files + 2) << "round " << round;
+    turnedAway = now == files + 1;
+    files = now;
+  }
+  EXPECT_TRUE(turnedAway) << "every second request waited for the capture before it and captured again";
+  for (const std::wstring& name : FilesIn(FSaveDir)) {
+    SCOPED_TRACE(std::string(name.begin(), name.end()));
+    TPixels png = DecodeImageFile(FSaveDir + name);
+    ASSERT_EQ(png.Width, w);
+    ASSERT_EQ(png.Height, h);
+    // Below the strip where the system's tray window may lie, all of it is the pattern.
+    png.Data.erase(png.Data.begin(), png.Data.begin() + static_cast<ptrdiff_t>(w) * 100);
+    png.Height -= 100;
+    EXPECT_EQ(pattern.Mismatches(png, 0, 100), 0);
+  }
 }
 
 TEST_F(Capture, NothingCapturedIsAFailureAndLeavesNoFile) {
