@@ -40,16 +40,18 @@ int VantoruMain(const std::wstring& firstArg) {
     }
     return 0;
   }
-  if (HANDLE other = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, kMutexName)) {
-    CloseHandle(other);
+  // Creating the mutex decides who is first, so two starts in the same instant cannot both
+  // run. One that exists but cannot be had (another instance of other rights) counts too.
+  // The handle is held until the process ends.
+  HANDLE mutex = CreateMutexW(nullptr, TRUE, kMutexName);
+  if (!mutex || GetLastError() == ERROR_ALREADY_EXISTS) {
+    if (mutex) CloseHandle(mutex);
     if (firstArg != L"/start" && running) {
       DWORD_PTR result = 0;
       SendMessageTimeoutW(running, WM_USER, 1, 0, SMTO_ABORTIFHUNG, 10000, &result);
     }
     return 0;
   }
-  // Held until the process ends.
-  CreateMutexW(nullptr, TRUE, kMutexName);
 
   if (!SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2)) {
     // The manifest normally did it already; older systems keep what they have.
@@ -64,7 +66,7 @@ int VantoruMain(const std::wstring& firstArg) {
       ShowWindow(form.Handle(), SW_SHOW);
       UpdateWindow(form.Handle());
     }
-    RunMessageLoop();
+    RunMessageLoop(form.Handle());
   }
   try {
     ShutdownProcessTimers();  // every runner must have ended its run by now

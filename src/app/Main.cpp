@@ -566,6 +566,7 @@ bool TFrmVantoru::CloseQuery() {
   }
   if (IsRecording()) {
     const std::wstring caption = Translate(Caption());
+    FCanClose = false;  // refused: the close button hides again, the next quit asks again
     ShowMessage(L"녹화중입니다.", MB_ICONINFORMATION, true, &caption);
     return false;
   }
@@ -784,7 +785,12 @@ LRESULT TFrmVantoru::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       Close();
       return TRUE;
     case WM_CLOSE:
-      if (CloseQuery()) DestroyWindow(FHandle);
+      if (CloseQuery()) {
+        // A quit from outside can come while a menu of ours is open; its loop must not
+        // outlive the window.
+        EndMenu();
+        DestroyWindow(FHandle);
+      }
       return 0;
     case WM_DESTROY:
       KillTimer(FHandle, kTmrColor);

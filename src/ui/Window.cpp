@@ -202,7 +202,7 @@ int TWindow::ShowModal() {
       PostQuitMessage(static_cast<int>(msg.wParam));
       break;
     }
-    if (got < 0) break;
+    if (got < 0) continue;  // an undeliverable message; the dialog goes on
     HWND root = GetAncestor(msg.hwnd, GA_ROOT);
     if (root && IsDialogWindow(root) && IsDialogMessageW(root, &msg)) continue;
     TranslateMessage(&msg);
@@ -214,12 +214,22 @@ int TWindow::ShowModal() {
   return FModalResult ? FModalResult : IDCANCEL;
 }
 
-int RunMessageLoop() {
+int RunMessageLoop(HWND main) {
   MSG msg;
   for (;;) {
-    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got == 0) return static_cast<int>(msg.wParam);
-    if (got < 0) return 1;
+    // Checked after every wake, also after messages other threads sent: a menu opened by
+    // one of those (the notification icon's) can end together with the window, and its
+    // loop may have taken the quit message along.
+    if (main && !IsWindow(main)) return 0;
+    // A message the system cannot deliver (Wine fails on very large WM_COPYDATA records)
+    // reads as no message: it is lost, not the program.
+    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      // The peek ran the messages sent meanwhile; one may have ended the window.
+      if (main && !IsWindow(main)) return 0;
+      MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+      continue;
+    }
+    if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
     HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
     if (root && TWindow::IsDialogWindow(root) && IsDialogMessageW(root, &msg)) continue;
     TranslateMessage(&msg);
