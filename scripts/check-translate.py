@@ -92,6 +92,8 @@ EXPECTED = [
     ("플러팅", "Floating"),
     ("클립보드 사용을 방지하는 프로그램이 실행중입니다.",
      "A program preventing clipboard usage is running."),
+    ("저장된 단축키를 사용할 수 없어 기본 단축키 PrintScreen 을 사용합니다.",
+     "The stored shortcut key cannot be used, so the default key PrintScreen is used."),
 ]
 
 # 1-based row numbers with special content.

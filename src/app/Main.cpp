@@ -20,6 +20,7 @@
 #include "capture/HotKey.h"
 #include "capture/Size.h"
 #include "outputs/Clipboard.h"
+#include "outputs/Save.h"
 #include "ui/MsgBox.h"
 #include "ui/Thread.h"
 #include "ui/TranslateWin.h"
@@ -265,6 +266,7 @@ void TFrmVantoru::FormCreate() {
   ShowCard(0);
   if (FFirstArg == L"/inst") SetAutoStart(kRunValueName, true);
   LoadConfig();
+  RemoveStalePartFiles(FSavePath);  // left by a crash or a kill in the middle of a save
 
   FTrayIcon = std::make_unique<TTrayIcon>(FHandle, WM_TRAYICON, FIcon);
   FTrayIcon->OnClick = [] { ShowFromTray(); };
@@ -295,7 +297,9 @@ void TFrmVantoru::LoadConfig() {
   LoadOcrLanguages(cfg);
 
   FLanguage = AcceptedLanguage(cfg.ReadString(setting::Language, GetSystemLanguage().substr(0, 2)));
-  FSavePath = cfg.ReadString(setting::Path, GetSpecialFolder(CSIDL_DESKTOP));
+  // An empty folder would save into whatever the current folder is: the default instead.
+  FSavePath = cfg.ReadString(setting::Path, L"");
+  if (Trim(FSavePath).empty()) FSavePath = GetSpecialFolder(CSIDL_DESKTOP);
 
   FMenu.Find(L"ChkAudio")->Checked = cfg.ReadBoolean(setting::Audio, defaults::Audio);
   FMenu.Find(L"ChkMouse")->Checked = cfg.ReadBoolean(setting::Mouse, defaults::Mouse);
