@@ -94,6 +94,10 @@ EXPECTED = [
      "A program preventing clipboard usage is running."),
     ("저장된 단축키를 사용할 수 없어 기본 단축키 PrintScreen 을 사용합니다.",
      "The stored shortcut key cannot be used, so the default key PrintScreen is used."),
+    ("프로그램에 문제가 생겨 종료되었습니다.", "The program ran into a problem and was closed."),
+    ("오류 보고서를 아래 폴더에 저장했습니다. 보고서는 어디에도 보내지 않습니다.",
+     "An error report was saved in the folder below. It is not sent anywhere."),
+    ("닫기", "Close"),
 ]
 
 # 1-based row numbers with special content.

@@ -5,7 +5,9 @@
 #include <shellapi.h>
 
 #include <string>
+#include <vector>
 
+#include "app/Crash.h"
 #include "app/Main.h"
 #include "base/Handles.h"
 #include "base/Settings.h"
@@ -19,12 +21,14 @@ namespace {
 
 constexpr const wchar_t* kMutexName = L"VantoruMutex";
 
-std::wstring FirstArgument() {
+// The program's arguments after its own name.
+std::vector<std::wstring> Arguments() {
   int argc = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  std::wstring first = (argv && argc > 1) ? argv[1] : L"";
+  std::vector<std::wstring> args;
+  for (int i = 1; argv && i < argc; ++i) args.emplace_back(argv[i]);
   if (argv) LocalFree(argv);
-  return first;
+  return args;
 }
 
 }  // namespace
@@ -53,6 +57,8 @@ int VantoruMain(const std::wstring& firstArg) {
     return 0;
   }
 
+  InstallCrashHandler();
+
   if (!SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2)) {
     // The manifest normally did it already; older systems keep what they have.
   }
@@ -80,6 +86,10 @@ int VantoruMain(const std::wstring& firstArg) {
 }
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  VantoruMain(FirstArgument());
+  const std::vector<std::wstring> args = Arguments();
+  const std::wstring first = args.empty() ? std::wstring() : args[0];
+  // The window of a crash report, started by the crashed instance.
+  if (first == L"/crash") return ShowCrashReport(args.size() > 1 ? args[1] : std::wstring());
+  VantoruMain(first);
   return 0;
 }

@@ -1,6 +1,7 @@
 #include "ui/Window.h"
 
 #include <cmath>
+#include <exception>
 #include <set>
 
 #include "base/AutoStart.h"
@@ -81,6 +82,9 @@ LRESULT CALLBACK TWindow::StaticProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   } catch (const std::exception& e) {
     ShowUnhandledError(ExceptionMessage(e));
     return 0;
+  } catch (...) {
+    // Not one of ours: nothing sensible can go on. The system would swallow it here.
+    std::terminate();
   }
 }
 
