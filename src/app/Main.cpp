@@ -803,6 +803,9 @@ LRESULT TFrmVantoru::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       DestroyOwnedWindows();
       FTrayIcon.reset();
       FCapture.reset();
+      // A menu's loop still running may take the quit message along: a thread timer wakes
+      // the message loop again, which ends once it finds this window gone.
+      SetTimer(nullptr, 0, 50, nullptr);
       PostQuitMessage(0);
       return 0;
     case WM_HELP: return TRUE;  // no help system

@@ -221,19 +221,15 @@ int TWindow::ShowModal() {
 int RunMessageLoop(HWND main) {
   MSG msg;
   for (;;) {
-    // Checked after every wake, also after messages other threads sent: a menu opened by
-    // one of those (the notification icon's) can end together with the window, and its
-    // loop may have taken the quit message along.
-    if (main && !IsWindow(main)) return 0;
-    // A message the system cannot deliver (Wine fails on very large WM_COPYDATA records)
-    // reads as no message: it is lost, not the program.
-    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      // The peek ran the messages sent meanwhile; one may have ended the window.
-      if (main && !IsWindow(main)) return 0;
-      MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-      continue;
-    }
-    if (msg.message == WM_QUIT) return static_cast<int>(msg.wParam);
+    const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) return static_cast<int>(msg.wParam);
+    // A message the system cannot deliver (Wine fails on very large WM_COPYDATA records) is
+    // lost, not the program.
+    if (got < 0) continue;
+    // A nested loop (an open menu's) can outlive the main window and take the quit message
+    // along; the window's end then wakes this loop with a thread message (the main window's
+    // WM_DESTROY sets a thread timer), and the loop ends here.
+    if (main && !msg.hwnd && !IsWindow(main)) return 0;
     HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
     if (root && TWindow::IsDialogWindow(root) && IsDialogMessageW(root, &msg)) continue;
     TranslateMessage(&msg);
