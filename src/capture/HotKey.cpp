@@ -72,7 +72,8 @@ void TFrmHotKey::FormCreate() {
 
 uint16_t TFrmHotKey::LoadHotKey(bool* replaced) {
   uint16_t word = StoredShortcut(TConfig(kConfigPath).ReadInteger(setting::HotKey, defaults::HotKey));
-  // A key the list does not offer would leave the capture on a key nobody chose.
+  // A stored key the list does not offer (a value edited by hand) gives the default, so the
+  // capture never hangs on a key the user cannot see or choose.
   const bool offered = IsOfferedShortcut(word);
   if (!offered) word = static_cast<uint16_t>(defaults::HotKey);
   if (replaced) *replaced = !offered;
