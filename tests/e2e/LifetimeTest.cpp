@@ -46,7 +46,8 @@ TEST_F(Lifetime, QuitFromOutsideWhileAMenuIsOpenEndsTheProcess) {
     bool Tray;
     bool Uninst;  // "/uninst" from a second start, else WM_USER 2 as vantoructl sends it
   };
-  for (const TCase& c : {TCase{"context menu, WM_USER 2", false, false}, TCase{"tray menu, WM_USER 2", true, false}, TCase{"context menu, /uninst", false, true}, TCase{"tray menu, /uninst", true, true}}) {
+  for (const TCase& c : {TCase{"context menu, WM_USER 2", false, false}, TCase{"tray menu, WM_USER 2", true, false},
+                         TCase{"context menu, /uninst", false, true}, TCase{"tray menu, /uninst", true, true}}) {
     SCOPED_TRACE(c.Name);
     auto v = TVantoru::Start();
     // Only this instance's icon: the last one's goes a moment after it ended.
