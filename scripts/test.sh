@@ -28,15 +28,21 @@ if cmake --preset windows -DVANTORU_TESTS=ON >build-windows.log 2>&1 && cmake --
   . "$top/scripts/winenv.sh"
   # A PDF print queue for the printing test; without one that test is skipped.
   print_dir="$top/build/print"
-  trap 'vantoru_env_stop; "$top/scripts/print-queue.sh" stop "$print_dir"' EXIT
+  # A small file system for the full-disk test; without one (no rights to mount) it is skipped.
+  disk_dir="$top/build/small-disk"
+  trap 'vantoru_env_stop; "$top/scripts/print-queue.sh" stop "$print_dir"; "$top/scripts/small-disk.sh" stop "$disk_dir"' EXIT
   if queue=$("$top/scripts/print-queue.sh" start "$print_dir"); then
     export VANTORU_PRINTER="$queue" VANTORU_PRINT_OUT="$print_dir/out"
+  fi
+  if "$top/scripts/small-disk.sh" start "$disk_dir" >/dev/null; then
+    export VANTORU_SMALL_DISK="Z:$(echo "$disk_dir" | tr / '\\')"
   fi
   vantoru_env_start "$top/build/wine"
   echo "== windows: tests under Wine (display $DISPLAY)"
   ctest --preset windows -j 2 ${VANTORU_CTEST_ARGS:-} || failed=1
   vantoru_env_stop
   "$top/scripts/print-queue.sh" stop "$print_dir"
+  "$top/scripts/small-disk.sh" stop "$disk_dir"
   trap - EXIT
 else
   tail -n 60 build-windows.log; failed=1

@@ -5,7 +5,9 @@
 #include <shellapi.h>
 
 #include <string>
+#include <vector>
 
+#include "app/Crash.h"
 #include "app/Main.h"
 #include "base/Handles.h"
 #include "base/Settings.h"
@@ -19,12 +21,14 @@ namespace {
 
 constexpr const wchar_t* kMutexName = L"VantoruMutex";
 
-std::wstring FirstArgument() {
+// The program's arguments after its own name.
+std::vector<std::wstring> Arguments() {
   int argc = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  std::wstring first = (argv && argc > 1) ? argv[1] : L"";
+  std::vector<std::wstring> args;
+  for (int i = 1; argv && i < argc; ++i) args.emplace_back(argv[i]);
   if (argv) LocalFree(argv);
-  return first;
+  return args;
 }
 
 }  // namespace
@@ -40,16 +44,20 @@ int VantoruMain(const std::wstring& firstArg) {
     }
     return 0;
   }
-  if (HANDLE other = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, kMutexName)) {
-    CloseHandle(other);
+  // Creating the mutex decides who is first, so two starts in the same instant cannot both
+  // run. One that exists but cannot be had (another instance of other rights) counts too.
+  // The handle is held until the process ends.
+  HANDLE mutex = CreateMutexW(nullptr, TRUE, kMutexName);
+  if (!mutex || GetLastError() == ERROR_ALREADY_EXISTS) {
+    if (mutex) CloseHandle(mutex);
     if (firstArg != L"/start" && running) {
       DWORD_PTR result = 0;
       SendMessageTimeoutW(running, WM_USER, 1, 0, SMTO_ABORTIFHUNG, 10000, &result);
     }
     return 0;
   }
-  // Held until the process ends.
-  CreateMutexW(nullptr, TRUE, kMutexName);
+
+  InstallCrashHandler();
 
   if (!SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2)) {
     // The manifest normally did it already; older systems keep what they have.
@@ -64,7 +72,7 @@ int VantoruMain(const std::wstring& firstArg) {
       ShowWindow(form.Handle(), SW_SHOW);
       UpdateWindow(form.Handle());
     }
-    RunMessageLoop();
+    RunMessageLoop(form.Handle());
   }
   try {
     ShutdownProcessTimers();  // every runner must have ended its run by now
@@ -78,6 +86,10 @@ int VantoruMain(const std::wstring& firstArg) {
 }
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  VantoruMain(FirstArgument());
+  const std::vector<std::wstring> args = Arguments();
+  const std::wstring first = args.empty() ? std::wstring() : args[0];
+  // The window of a crash report, started by the crashed instance.
+  if (first == L"/crash") return ShowCrashReport(args.size() > 1 ? args[1] : std::wstring());
+  VantoruMain(first);
   return 0;
 }

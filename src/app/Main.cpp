@@ -20,6 +20,7 @@
 #include "capture/HotKey.h"
 #include "capture/Size.h"
 #include "outputs/Clipboard.h"
+#include "outputs/Save.h"
 #include "ui/MsgBox.h"
 #include "ui/Thread.h"
 #include "ui/TranslateWin.h"
@@ -263,6 +264,7 @@ void TFrmVantoru::FormCreate() {
   ShowCard(0);
   if (FFirstArg == L"/inst") SetAutoStart(kRunValueName, true);
   LoadConfig();
+  RemoveStalePartFiles(FSavePath);  // left by a crash or a kill in the middle of a save
 
   FTrayIcon = std::make_unique<TTrayIcon>(FHandle, WM_TRAYICON, FIcon);
   FTrayIcon->OnClick = [] { ShowFromTray(); };
@@ -293,7 +295,9 @@ void TFrmVantoru::LoadConfig() {
   LoadOcrLanguages(cfg);
 
   FLanguage = AcceptedLanguage(cfg.ReadString(setting::Language, GetSystemLanguage().substr(0, 2)));
-  FSavePath = cfg.ReadString(setting::Path, GetSpecialFolder(CSIDL_DESKTOP));
+  // An empty folder would save into whatever the current folder is: the default instead.
+  FSavePath = cfg.ReadString(setting::Path, L"");
+  if (Trim(FSavePath).empty()) FSavePath = GetSpecialFolder(CSIDL_DESKTOP);
 
   FMenu.Find(L"ChkAudio")->Checked = cfg.ReadBoolean(setting::Audio, defaults::Audio);
   FMenu.Find(L"ChkMouse")->Checked = cfg.ReadBoolean(setting::Mouse, defaults::Mouse);
@@ -564,6 +568,7 @@ bool TFrmVantoru::CloseQuery() {
   }
   if (IsRecording()) {
     const std::wstring caption = Translate(Caption());
+    FCanClose = false;  // refused: the close button hides again, the next quit asks again
     ShowMessage(L"녹화중입니다.", MB_ICONINFORMATION, true, &caption);
     return false;
   }
@@ -783,7 +788,12 @@ LRESULT TFrmVantoru::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       Close();
       return TRUE;
     case WM_CLOSE:
-      if (CloseQuery()) DestroyWindow(FHandle);
+      if (CloseQuery()) {
+        // A quit from outside can come while a menu of ours is open; its loop must not
+        // outlive the window.
+        EndMenu();
+        DestroyWindow(FHandle);
+      }
       return 0;
     case WM_DESTROY:
       KillTimer(FHandle, kTmrColor);
@@ -792,6 +802,9 @@ LRESULT TFrmVantoru::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
       DestroyOwnedWindows();
       FTrayIcon.reset();
       FCapture.reset();
+      // A menu's loop still running may take the quit message along: a thread timer wakes
+      // the message loop again, which ends once it finds this window gone.
+      SetTimer(nullptr, 0, 50, nullptr);
       PostQuitMessage(0);
       return 0;
     case WM_HELP: return TRUE;  // no help system

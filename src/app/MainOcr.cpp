@@ -6,6 +6,7 @@
 #include "base/Handles.h"
 #include "base/Settings.h"
 #include "base/Translate.h"
+#include "outputs/Save.h"
 #include "ui/MsgBox.h"
 
 namespace {
@@ -20,13 +21,8 @@ void WriteAnsiFile(const std::wstring& path, const std::wstring& text) {
     bytes.resize(static_cast<size_t>(n));
     WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
   }
-  TFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) throw EOleSysError(HRESULT_FROM_WIN32(GetLastError()));
-  DWORD written = 0;
-  if (!bytes.empty() &&
-      (!WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-       written != bytes.size()))
-    throw EOleSysError(HRESULT_FROM_WIN32(GetLastError()));
+  // The one file writer: whole or not at all, and a full disk says so.
+  WriteWholeFile(path, std::vector<uint8_t>(bytes.begin(), bytes.end()));
 }
 
 }  // namespace

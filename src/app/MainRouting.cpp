@@ -69,6 +69,8 @@ void TFrmVantoru::Deliver(std::unique_ptr<TBitmap>& bitmap, const TRect& rect, i
 }
 
 std::wstring TFrmVantoru::NewFilename(const std::wstring& ext) {
+  // A partial file left by a crash would take its number from the next capture.
+  RemoveStalePartFiles(FSavePath);
   int naming = 0;  // none checked: date and time
   if (MenuChecked(L"ChkAppend1")) naming = fnSequential1;
   else if (MenuChecked(L"ChkAppend3")) naming = fnSequential2;

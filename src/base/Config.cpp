@@ -39,6 +39,15 @@ std::wstring TConfig::ReadString(const std::wstring& name, const std::wstring& d
     return def;
   s.resize(got / sizeof(wchar_t));
   while (!s.empty() && s.back() == L'\0') s.pop_back();
+  if (type == REG_EXPAND_SZ) {
+    // "%USERPROFILE%\Pictures" means the folder it names.
+    const DWORD n = ExpandEnvironmentStringsW(s.c_str(), nullptr, 0);
+    std::wstring expanded(n, L'\0');
+    if (n && ExpandEnvironmentStringsW(s.c_str(), expanded.data(), n) == n) {
+      expanded.resize(n - 1);
+      return expanded;
+    }
+  }
   return s;
 }
 

@@ -16,6 +16,7 @@ class TConfig {
   // A value of another type than asked for reads as absent, so the default applies.
   int ReadInteger(const std::wstring& name, int def) const;
   bool ReadBoolean(const std::wstring& name, bool def) const;
+  // REG_EXPAND_SZ values come with their environment strings expanded.
   std::wstring ReadString(const std::wstring& name, const std::wstring& def) const;
 
   // Failures are swallowed; each returns the value passed in.

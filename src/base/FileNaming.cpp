@@ -1,6 +1,8 @@
 #include "base/FileNaming.h"
 
 #include <algorithm>
+#include <iterator>
+#include <string_view>
 
 #include "base/Text.h"
 
@@ -86,4 +88,22 @@ std::wstring NextFileName(int naming, const TSaveFolder& folder, const std::wstr
     name = DateTimeName(t, ext);
   }
   return name;
+}
+
+bool IsOwnPartName(const std::wstring& name) {
+  static constexpr std::wstring_view kPart = L".part";
+  static constexpr std::wstring_view kExtensions[] = {L"png", L"jpg", L"gif", L"bmp", L"webp", L"txt", L"mp4"};
+  const std::wstring_view n(name);
+  if (n.size() <= kPart.size() || n.substr(n.size() - kPart.size()) != kPart || n.substr(0, 2) != L"V-") return false;
+  const std::wstring_view saved = n.substr(2, n.size() - 2 - kPart.size());  // "001.png"
+  const size_t dot = saved.find(L'.');
+  if (dot == std::wstring_view::npos) return false;
+  const std::wstring_view stem = saved.substr(0, dot), ext = saved.substr(dot + 1);
+  if (std::find(std::begin(kExtensions), std::end(kExtensions), ext) == std::end(kExtensions)) return false;
+  auto digits = [](std::wstring_view s) {
+    return !s.empty() && std::all_of(s.begin(), s.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+  };
+  if (stem.size() >= 3 && digits(stem)) return true;  // sequential
+  // yyyymmdd-hhmmsszzz
+  return stem.size() == 18 && stem[8] == L'-' && digits(stem.substr(0, 8)) && digits(stem.substr(9));
 }

@@ -42,6 +42,10 @@ std::wstring SequentialName(int64_t number, const std::wstring& ext);
 // "V-yyyymmdd-hhmmsszzz." + ext.
 std::wstring DateTimeName(const TLocalTime& t, const std::wstring& ext);
 
+// Whether `name` is the partial file of one of our saves: a saved name ("V-" with a number of
+// at least three digits or a date and time, "." and one of our extensions) followed by ".part".
+bool IsOwnPartName(const std::wstring& name);
+
 // The next file name in the folder for the naming scheme (fnSequential1, fnSequential2;
 // anything else is date and time). A date-time name already taken moves on to the next
 // free millisecond, so a capture never replaces another.

@@ -1,5 +1,6 @@
 #include "base/Text.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cwchar>
 
@@ -227,4 +228,45 @@ std::string Utf16ToUtf8(const uint16_t* units, size_t count) {
     AppendUtf8(out, cp);
   }
   return out;
+}
+
+namespace {
+
+bool IsLowSurrogate(wchar_t c) { return sizeof(wchar_t) == 2 && c >= 0xDC00 && c <= 0xDFFF; }
+
+}  // namespace
+
+std::wstring ShortenMiddle(std::wstring_view s, size_t max) {
+  if (s.size() <= max) return std::wstring(s);
+  constexpr wchar_t kEllipsis = L'\u2026';
+  if (max == 0) return std::wstring();
+  const size_t keep = max - 1;
+  size_t head = (keep + 1) / 2, tail = keep - head;
+  // A cut between a high and a low surrogate would leave half a character on each side.
+  if (head > 0 && IsLowSurrogate(s[head])) --head;
+  size_t tailStart = s.size() - tail;
+  if (tail > 0 && IsLowSurrogate(s[tailStart])) ++tailStart;
+  std::wstring out(s.substr(0, head));
+  out.push_back(kEllipsis);
+  out.append(s.substr(tailStart));
+  return out;
+}
+
+std::wstring ShortenForDisplay(std::wstring_view s, size_t maxRun, size_t maxTotal) {
+  auto space = [](wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; };
+  std::wstring out;
+  out.reserve(std::min(s.size(), maxTotal * 2));
+  size_t i = 0;
+  while (i < s.size()) {
+    size_t j = i;
+    if (space(s[i])) {
+      while (j < s.size() && space(s[j])) ++j;
+      out.append(s.substr(i, j - i));
+    } else {
+      while (j < s.size() && !space(s[j])) ++j;
+      out.append(ShortenMiddle(s.substr(i, j - i), maxRun));
+    }
+    i = j;
+  }
+  return ShortenMiddle(out, maxTotal);
 }

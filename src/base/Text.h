@@ -33,5 +33,12 @@ std::wstring FormatW(const wchar_t* format, ...);
 
 std::vector<std::wstring> SplitLines(std::wstring_view s);  // on CR LF, CR or LF
 
+// At most `max` code units: the start and the end of `s` around one "…" in its middle
+// (never between the two halves of a surrogate pair). Shorter texts stay as they are.
+std::wstring ShortenMiddle(std::wstring_view s, size_t max);
+// A text fit to be shown in a box: each run without white space (which no box can wrap,
+// such as a path) and then the whole text are shortened in the middle to these lengths.
+std::wstring ShortenForDisplay(std::wstring_view s, size_t maxRun = 100, size_t maxTotal = 1000);
+
 // UTF-16LE code units (as received from another process) to UTF-8.
 std::string Utf16ToUtf8(const uint16_t* units, size_t count);

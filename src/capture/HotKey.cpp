@@ -9,6 +9,7 @@
 
 namespace {
 constexpr int kItemHeight = 16;
+constexpr UINT_PTR kTmrRelease = 1;  // watches a pressed hotkey until it is let go
 }
 
 TFrmHotKey::TFrmHotKey(HWND owner) {
@@ -56,15 +57,27 @@ TFrmHotKey::~TFrmHotKey() {
 }
 
 void TFrmHotKey::FormCreate() {
-  if (SetHotKey(LoadHotKey())) return;
+  bool replaced = false;
+  const uint16_t word = LoadHotKey(&replaced);
+  if (replaced) {
+    // Said once, at start: the registry keeps its value until the user chooses a key.
+    const std::wstring caption = Caption();
+    ShowMessage(L"저장된 단축키를 사용할 수 없어 기본 단축키 PrintScreen 을 사용합니다.", MB_ICONINFORMATION, true,
+                &caption);
+  }
+  if (SetHotKey(word)) return;
   const std::wstring caption = Caption();
   ShowMessage(L"알수없는 프로그램이 단축키를 사용중입니다.\\n\\n단축키를 변경해주세요.", MB_ICONERROR, true, &caption);
   ShowModal();
 }
 
-uint16_t TFrmHotKey::LoadHotKey() {
-  const uint16_t word = StoredShortcut(TConfig(kConfigPath).ReadInteger(setting::HotKey, defaults::HotKey));
-  // A key the list does not offer leaves it without a selection.
+uint16_t TFrmHotKey::LoadHotKey(bool* replaced) {
+  uint16_t word = StoredShortcut(TConfig(kConfigPath).ReadInteger(setting::HotKey, defaults::HotKey));
+  // A stored key the list does not offer (a value edited by hand) gives the default, so the
+  // capture never hangs on a key the user cannot see or choose.
+  const bool offered = IsOfferedShortcut(word);
+  if (!offered) word = static_cast<uint16_t>(defaults::HotKey);
+  if (replaced) *replaced = !offered;
   const int index = HotKeyItemIndex(static_cast<uint8_t>(word & shortcut::KeyMask));
   SendMessageW(Child(L"ChkHotKey"), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
   SetChecked(L"ChkShift", (word & shortcut::Shift) != 0);
@@ -157,7 +170,19 @@ LRESULT TFrmHotKey::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_HOTKEY:
       // Only our own identifier: another registration of this window is not ours to answer.
-      if (wp == FHotKeyID && OnHotKey) OnHotKey();
+      if (wp != FHotKeyID || !OnHotKey) return 0;
+      // A held key repeats. The registration asks for no repeats, but not every system
+      // honours that (Wine does not): a press counts only once the last one was let go.
+      if (FHeldKey) return 0;
+      FHeldKey = HIWORD(lp);
+      SetTimer(FHandle, kTmrRelease, 15, nullptr);
+      OnHotKey();
+      return 0;
+    case WM_TIMER:
+      if (wp == kTmrRelease && !(GetAsyncKeyState(FHeldKey) & 0x8000)) {
+        KillTimer(FHandle, kTmrRelease);
+        FHeldKey = 0;
+      }
       return 0;
     case WM_COMMAND:
       if (HIWORD(wp) == BN_CLICKED) {

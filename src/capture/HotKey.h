@@ -17,8 +17,9 @@ class TFrmHotKey : public TWindow {
   // Registers the stored hotkey; when that fails, says so and shows the dialog modally.
   void FormCreate();
 
-  // Reads the stored word into the dialog and returns it.
-  uint16_t LoadHotKey();
+  // Reads the stored word into the dialog and returns it; a stored key the list lacks gives
+  // the default word instead, and `replaced` (when given) tells so.
+  uint16_t LoadHotKey(bool* replaced = nullptr);
   // The word the dialog shows; nothing when no key is selected.
   std::optional<uint16_t> GetHotKey();
   // Unregisters, then registers the word; whether the registration succeeded.
@@ -43,5 +44,6 @@ class TFrmHotKey : public TWindow {
   LRESULT DrawItem(const DRAWITEMSTRUCT* dis);
 
   ATOM FHotKeyID = 0;
+  UINT FHeldKey = 0;  // the hotkey's key while it is still down after a press
   TGdiObject FFont;
 };

@@ -35,6 +35,8 @@ int HotKeyItemIndex(std::wstring_view text) {
 
 uint16_t StoredShortcut(int32_t value) { return static_cast<uint16_t>(static_cast<uint32_t>(value) & 0xFFFFu); }
 
+bool IsOfferedShortcut(uint16_t word) { return HotKeyItemIndex(static_cast<uint8_t>(word & shortcut::KeyMask)) >= 0; }
+
 std::optional<uint16_t> MakeShortcut(int itemIndex, bool shift, bool ctrl, bool alt) {
   if (itemIndex < 0 || itemIndex >= kHotKeyItemCount) return std::nullopt;
   uint16_t word = kItems[itemIndex].Key;
@@ -46,6 +48,7 @@ std::optional<uint16_t> MakeShortcut(int itemIndex, bool shift, bool ctrl, bool 
 
 THotKeyRegistration RegistrationOf(uint16_t word) {
   THotKeyRegistration r;
+  r.Modifiers = hotkeymod::NoRepeat;
   r.Key = word & shortcut::KeyMask;
   if (word & shortcut::Alt) r.Modifiers |= hotkeymod::Alt;
   if (word & shortcut::Ctrl) r.Modifiers |= hotkeymod::Control;

@@ -18,6 +18,7 @@ namespace hotkeymod {
 inline constexpr unsigned Alt = 1;
 inline constexpr unsigned Control = 2;
 inline constexpr unsigned Shift = 4;
+inline constexpr unsigned NoRepeat = 0x4000;  // a held key is one press, not a stream of them
 }  // namespace hotkeymod
 
 struct THotKeyItem {
@@ -35,6 +36,8 @@ int HotKeyItemIndex(std::wstring_view text);
 
 // The stored value read back: only the low 16 bits count.
 uint16_t StoredShortcut(int32_t value);
+// Whether the list offers the word's key; a word whose key it lacks is not used.
+bool IsOfferedShortcut(uint16_t word);
 
 // The word for a list selection and the ticked modifiers; nothing when no item is selected
 // (an index outside the list), so no shortcut is ever built from a missing item.
@@ -45,4 +48,5 @@ struct THotKeyRegistration {
   unsigned Key = 0;        // virtual-key code
   bool operator==(const THotKeyRegistration&) const = default;
 };
+// Always with NoRepeat: one press of the hotkey is one request however long it is held.
 THotKeyRegistration RegistrationOf(uint16_t word);

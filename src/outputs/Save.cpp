@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "base/AutoStart.h"
+#include "base/FileNaming.h"
 #include "base/Handles.h"
 #include "outputs/Encoders.h"
 #include "outputs/PrintLayout.h"
@@ -35,12 +36,17 @@ void WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes)
     TFileHandle file(CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                  nullptr));
     if (!file) fail(L"Cannot create file", GetLastError());
+    // A write may take less than it was given (the last space of a disk): the rest goes in
+    // the next one, which then either goes on or fails with the system's own reason.
     size_t done = 0;
+    int stalled = 0;
     while (done < bytes.size()) {
       const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
       DWORD written = 0;
-      if (!WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr) || written != chunk) {
-        const DWORD code = GetLastError();
+      const BOOL ok = WriteFile(file.Get(), bytes.data() + done, chunk, &written, nullptr);
+      const DWORD code = ok ? 0 : GetLastError();
+      stalled = written ? 0 : stalled + 1;
+      if (!ok || stalled > 1) {
         file.Reset();
         DeleteFileW(part.c_str());
         fail(L"Cannot write file", code ? code : ERROR_WRITE_FAULT);
@@ -53,6 +59,18 @@ void WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes)
     DeleteFileW(part.c_str());
     fail(L"Cannot create file", code);
   }
+}
+
+void RemoveStalePartFiles(const std::wstring& folder) {
+  WIN32_FIND_DATAW fd;
+  HANDLE find = FindFirstFileW(JoinPath(folder, L"V-*.part").c_str(), &fd);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    // The pattern also matches short (8.3) names; only the long name decides.
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsOwnPartName(fd.cFileName))
+      DeleteFileW(JoinPath(folder, fd.cFileName).c_str());
+  } while (FindNextFileW(find, &fd));
+  FindClose(find);
 }
 
 void SavePNG(const TBitmap& bitmap, const std::wstring& path) { WriteWholeFile(path, EncodePng(bitmap.View())); }

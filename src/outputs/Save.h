@@ -29,5 +29,8 @@ void PrintBitmap(const TBitmap& bitmap, int screenPpi);
 
 // `bytes` as the complete file at `path`.
 void WriteWholeFile(const std::wstring& path, const std::vector<uint8_t>& bytes);
+// Removes the partial files of our saves that a crash or a kill left in `folder` (only names
+// of ours, never anything else). A save still being written holds its file open and keeps it.
+void RemoveStalePartFiles(const std::wstring& folder);
 // The system's text for an error code, without the trailing line break.
 std::wstring SystemErrorText(unsigned long code);

@@ -1,6 +1,7 @@
 #include "ui/Window.h"
 
 #include <cmath>
+#include <exception>
 #include <set>
 
 #include "base/AutoStart.h"
@@ -84,6 +85,9 @@ LRESULT CALLBACK TWindow::StaticProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
   } catch (const std::exception& e) {
     ShowUnhandledError(TranslateError(e));
     return 0;
+  } catch (...) {
+    // Not one of ours: nothing sensible can go on. The system would swallow it here.
+    std::terminate();
   }
 }
 
@@ -254,7 +258,7 @@ int TWindow::ShowModal() {
       PostQuitMessage(static_cast<int>(msg.wParam));
       break;
     }
-    if (got < 0) break;
+    if (got < 0) continue;  // an undeliverable message; the dialog goes on
     HWND root = GetAncestor(msg.hwnd, GA_ROOT);
     if (root && IsDialogWindow(root) && IsDialogMessageW(root, &msg)) continue;
     TranslateMessage(&msg);
@@ -266,12 +270,18 @@ int TWindow::ShowModal() {
   return FModalResult ? FModalResult : IDCANCEL;
 }
 
-int RunMessageLoop() {
+int RunMessageLoop(HWND main) {
   MSG msg;
   for (;;) {
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0) return static_cast<int>(msg.wParam);
-    if (got < 0) return 1;
+    // A message the system cannot deliver (Wine fails on very large WM_COPYDATA records) is
+    // lost, not the program.
+    if (got < 0) continue;
+    // A nested loop (an open menu's) can outlive the main window and take the quit message
+    // along; the window's end then wakes this loop with a thread message (the main window's
+    // WM_DESTROY sets a thread timer), and the loop ends here.
+    if (main && !msg.hwnd && !IsWindow(main)) return 0;
     HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
     if (root && TWindow::IsDialogWindow(root) && IsDialogMessageW(root, &msg)) continue;
     TranslateMessage(&msg);

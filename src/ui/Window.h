@@ -116,7 +116,9 @@ class TWindow {
 };
 
 // Everything the message loop needs: dialog navigation for the windows that asked for it.
-int RunMessageLoop();
+// Runs until WM_QUIT or, when `main` is given, until a thread message finds that window
+// gone (its end must post one, in case a nested loop took the quit message).
+int RunMessageLoop(HWND main = nullptr);
 // Processes the messages waiting in the calling thread's queue.
 void ProcessMessages();
 // Shown when an error escapes a message handler; the program goes on.

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "base/FileNaming.h"
+#include "base/Text.h"
 
 namespace fs = std::filesystem;
 
@@ -138,3 +139,19 @@ TEST(DateTimeNaming, StepsCarryThroughTheCalendar) {
 }
 
 }  // namespace
+
+TEST(PartialFiles, OnlyOurOwnNamesCount) {
+  for (const wchar_t* ours : {L"V-001.png.part", L"V-145.jpg.part", L"V-1000.webp.part", L"V-007.mp4.part",
+                              L"V-042.txt.part", L"V-20240305-140709042.gif.part", L"V-999.bmp.part"})
+    EXPECT_TRUE(IsOwnPartName(ours)) << WideToUtf8(ours);
+  for (const wchar_t* theirs : {
+           L"V-001.png",              // a finished file
+           L"V-01.png.part",          // fewer than three digits: not a name we make
+           L"V-7x.png.part", L"V-.png.part", L"V-001.part", L"V-001.doc.part",
+           L"V-001.PNG.part",         // our extensions are lower case
+           L"v-001.png.part", L"X-001.png.part", L"notes.part", L"V-001.png.part.bak",
+           L"V-20240305_140709042.png.part", L"V-2024030-140709042.png.part",
+           L"V-001.png.PART", L".part", L"V-001.png.part ",
+       })
+    EXPECT_FALSE(IsOwnPartName(theirs)) << WideToUtf8(theirs);
+}

@@ -47,12 +47,21 @@ TEST(ShortcutWord, ModifierBitsAndTheRegistrationTheyGive) {
   EXPECT_EQ(MakeShortcut(a, false, false, true), std::optional<uint16_t>(0x8041));
   EXPECT_EQ(MakeShortcut(a, true, true, true), std::optional<uint16_t>(0xE041));
 
-  EXPECT_EQ(RegistrationOf(0x2C), (THotKeyRegistration{0, 0x2C}));
-  EXPECT_EQ(RegistrationOf(0x6041), (THotKeyRegistration{hotkeymod::Control | hotkeymod::Shift, 0x41}));
-  EXPECT_EQ(RegistrationOf(0x8078), (THotKeyRegistration{hotkeymod::Alt, 0x78}));
-  EXPECT_EQ(RegistrationOf(0xE02E), (THotKeyRegistration{1 | 2 | 4, 0x2E}));
+  // Every registration asks for no repeats (MOD_NOREPEAT, 0x4000): a held key is one press.
+  constexpr unsigned once = 0x4000;
+  EXPECT_EQ(hotkeymod::NoRepeat, once);
+  EXPECT_EQ(RegistrationOf(0x2C), (THotKeyRegistration{once, 0x2C}));
+  EXPECT_EQ(RegistrationOf(0x6041), (THotKeyRegistration{once | hotkeymod::Control | hotkeymod::Shift, 0x41}));
+  EXPECT_EQ(RegistrationOf(0x8078), (THotKeyRegistration{once | hotkeymod::Alt, 0x78}));
+  EXPECT_EQ(RegistrationOf(0xE02E), (THotKeyRegistration{once | 1 | 2 | 4, 0x2E}));
   // Bits 8-12 are not modifiers and never reach the key code.
-  EXPECT_EQ(RegistrationOf(0x1F2C), (THotKeyRegistration{0, 0x2C}));
+  EXPECT_EQ(RegistrationOf(0x1F2C), (THotKeyRegistration{once, 0x2C}));
+}
+
+TEST(ShortcutWord, OnlyWordsOfListedKeysAreUsed) {
+  for (uint16_t word : {0x2C, 0x6041, 0xE02E, 0x807B, 0x1F2C}) EXPECT_TRUE(IsOfferedShortcut(word)) << word;
+  // Insert, Space, nothing, a mouse button, F13: the list has none of them.
+  for (uint16_t word : {0x402D, 0x20, 0x00, 0x01, 0x7C, 0xFFFF}) EXPECT_FALSE(IsOfferedShortcut(word)) << word;
 }
 
 TEST(ShortcutWord, NoSelectionBuildsNothing) {

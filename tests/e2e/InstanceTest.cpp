@@ -138,8 +138,8 @@ TEST_F(CopyData, EverythingElseAnswersZero) {
 
 TEST_F(CopyData, HugeOrDeeplyNestedTextNeitherCrashesNorHangs) {
   auto v = TVantoru::Start();
-  // Wine's own message transport gives up on records beyond about 2 MB (the receiving
-  // process dies inside Wine), so the texts here stay below that; the core tests go further.
+  // Wine's own message transport gives up on records beyond about 2 MB (the record is lost,
+  // see Lifetime), so the texts here stay below that; the core tests go further.
   EXPECT_EQ(v.SendCommand(std::wstring(900000, L'[')), 0);
   EXPECT_EQ(v.SendCommand(L"{\"a\":\"" + std::wstring(900000, L'x') + L"\"}"), 0);
   EXPECT_EQ(v.SendCommand(L"{\"x\":" + std::wstring(300000, L'{')), 0);
