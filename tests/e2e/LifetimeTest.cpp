@@ -167,10 +167,13 @@ TEST_F(Lifetime, RefusedQuitLeavesTheCloseButtonHiding) {
     });
     HWND box = WaitMessageBox(v.Process().Pid());
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(MessageBoxText(box), L"녹화중입니다.");
+    EXPECT_EQ(MessageBoxText(box), L"A recording is in progress.");
     AnswerMessageBox(box);
     refused.wait();
   }
+  // Stopped before the encoder's first frame, a recording leaves no file and says so: let it
+  // report progress first.
+  ASSERT_TRUE(WaitFor([&] { return WindowText(v.Control(ctl::LvlRecTime)).substr(0, 8) >= L"00:00:01"; }));
   EXPECT_EQ(v.SendCommand(L"{\"command\":\"capture\"}"), 1);  // stops the recording
   ASSERT_TRUE(WaitFor([&] { return !recording(); }));
 
