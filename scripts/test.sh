@@ -28,15 +28,23 @@ if cmake --preset windows -DVANTORU_TESTS=ON >build-windows.log 2>&1 && cmake --
   . "$top/scripts/winenv.sh"
   # A PDF print queue for the printing test; without one that test is skipped.
   print_dir="$top/build/print"
-  trap 'vantoru_env_stop; "$top/scripts/print-queue.sh" stop "$print_dir"' EXIT
+  service_dir="$top/build/service"
+  trap 'vantoru_env_stop; "$top/scripts/print-queue.sh" stop "$print_dir"; "$top/scripts/service.sh" stop "$service_dir"' EXIT
   if queue=$("$top/scripts/print-queue.sh" start "$print_dir"); then
     export VANTORU_PRINTER="$queue" VANTORU_PRINT_OUT="$print_dir/out"
+  fi
+  # The real service (built by the host preset) for the tests that upload to it.
+  if service=$("$top/scripts/service.sh" start "$service_dir"); then
+    export VANTORU_TEST_SERVER="$service" VANTORU_TEST_SERVER_DATA="$service_dir/data"
+  else
+    failed=1
   fi
   vantoru_env_start "$top/build/wine"
   echo "== windows: tests under Wine (display $DISPLAY)"
   ctest --preset windows -j 2 ${VANTORU_CTEST_ARGS:-} || failed=1
   vantoru_env_stop
   "$top/scripts/print-queue.sh" stop "$print_dir"
+  "$top/scripts/service.sh" stop "$service_dir"
   trap - EXIT
 else
   tail -n 60 build-windows.log; failed=1

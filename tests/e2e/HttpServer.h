@@ -52,3 +52,21 @@ class THttpServer {
 };
 
 }  // namespace e2e
+
+namespace e2e {
+
+// The vantoru-server that scripts/test.sh started on loopback (VANTORU_TEST_SERVER, e.g.
+// "http://127.0.0.1:41234"), or empty when none runs.
+std::string TestServerAddress();
+// Its data folder as a Windows path with a trailing backslash (VANTORU_TEST_SERVER_DATA).
+std::wstring TestServerData();
+
+struct THttpReply {
+  int Status = 0;  // 0: no reply
+  std::string Head, Body;
+  std::string Header(const std::string& name) const;  // name compared ignoring case
+};
+// One GET of an "http://host:port/path" address over a socket of its own (Connection: close).
+THttpReply HttpGet(const std::string& url);
+
+}  // namespace e2e
