@@ -324,7 +324,8 @@ TEST_F(Upload, RunsOffTheInterfaceThreadAboveABottomTaskbar) {
 
 namespace {
 
-// Takes one connection and keeps the first bytes the client sends, then closes it.
+// Keeps the first bytes a client sends on its first connection; every connection is closed
+// after its first bytes, so a client that tries again fails again at once.
 class TFirstBytes {
  public:
   TFirstBytes() {
@@ -340,17 +341,17 @@ class TFirstBytes {
     getsockname(FSocket, reinterpret_cast<sockaddr*>(&addr), &len);
     FPort = ntohs(addr.sin_port);
     FThread = std::thread([this] {
-      SOCKET c = accept(FSocket, nullptr, nullptr);
-      if (c == INVALID_SOCKET) return;
-      std::string got;
-      char buf[4096];
-      for (int n; got.size() < 64 && (n = recv(c, buf, sizeof(buf), 0)) > 0;) got.append(buf, static_cast<size_t>(n));
-      {
-        std::lock_guard<std::mutex> g(FLock);
-        FBytes = got;
+      for (SOCKET c; (c = accept(FSocket, nullptr, nullptr)) != INVALID_SOCKET; closesocket(c)) {
+        std::string got;
+        char buf[4096];
+        for (int n; got.size() < 64 && (n = recv(c, buf, sizeof(buf), 0)) > 0;) got.append(buf, static_cast<size_t>(n));
+        if (FDone) continue;
+        {
+          std::lock_guard<std::mutex> g(FLock);
+          FBytes = got;
+        }
+        FDone = true;
       }
-      FDone = true;
-      closesocket(c);
     });
   }
   ~TFirstBytes() {
