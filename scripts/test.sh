@@ -35,7 +35,9 @@ if cmake --preset windows -DVANTORU_TESTS=ON >build-windows.log 2>&1 && cmake --
   fi
   # The real service (built by the host preset) for the tests that upload to it.
   if service=$("$top/scripts/service.sh" start "$service_dir"); then
-    export VANTORU_TEST_SERVER="$service" VANTORU_TEST_SERVER_DATA="$service_dir/data"
+    export VANTORU_TEST_SERVER="${service%%$'\n'*}" VANTORU_TEST_SERVER_DATA="$service_dir/data"
+    # Its TLS front, with a certificate the program must refuse.
+    if [ "$service" != "$VANTORU_TEST_SERVER" ]; then export VANTORU_TEST_SERVER_TLS="${service#*$'\n'}"; fi
   else
     failed=1
   fi

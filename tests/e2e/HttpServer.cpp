@@ -142,17 +142,24 @@ std::string EnvText(const char* name) {
   const DWORD n = GetEnvironmentVariableA(name, buf, sizeof(buf));
   return n > 0 && n < sizeof(buf) ? std::string(buf, n) : std::string();
 }
+// A Linux path as Wine shows it.
+std::wstring WindowsPath(const std::string& unix) {
+  std::wstring path = L"Z:";
+  for (char c : unix) path.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c)));
+  return path;
+}
+
 }  // namespace
 
 std::string TestServerAddress() { return EnvText("VANTORU_TEST_SERVER"); }
 
 std::wstring TestServerData() {
   const std::string unix = EnvText("VANTORU_TEST_SERVER_DATA");
-  if (unix.empty()) return std::wstring();
-  std::wstring path = L"Z:";
-  for (char c : unix) path.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c)));
-  return path + L"\\";
+  return unix.empty() ? std::wstring() : WindowsPath(unix) + L"\\";
 }
+
+std::string TestServerTlsAddress() { return EnvText("VANTORU_TEST_SERVER_TLS"); }
+
 
 std::string THttpReply::Header(const std::string& name) const {
   size_t line = Head.find("\r\n");

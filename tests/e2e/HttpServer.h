@@ -60,6 +60,9 @@ namespace e2e {
 std::string TestServerAddress();
 // Its data folder as a Windows path with a trailing backslash (VANTORU_TEST_SERVER_DATA).
 std::wstring TestServerData();
+// Its TLS front with a self-signed certificate ("https://localhost:PORT",
+// VANTORU_TEST_SERVER_TLS), or empty.
+std::string TestServerTlsAddress();
 
 struct THttpReply {
   int Status = 0;  // 0: no reply

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <regex>
@@ -469,6 +470,39 @@ TEST_F(Upload, TheRealServiceServesBackTheCaptureItWasSent) {
   for (int y = 200; y < 290; ++y)
     for (int x = 300; x < 420; ++x) wrong += png.At(x, y) != pattern.Expected(x, y);
   EXPECT_EQ(wrong, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Pictures the real service keeps.
+size_t StoredImages() {
+  size_t n = 0;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(TestServerData() + L"images", ec))
+    n += e.path().extension() == L".png";
+  return n;
+}
+
+// The real vantoru-server behind a TLS front (stunnel, as a reverse proxy would be) whose
+// self-signed certificate nobody trusts: the handshake is made, the certificate refused, and
+// the picture is never sent.
+TEST_F(Upload, AServiceWhoseCertificateIsNotTrustedGetsNoPicture) {
+  const std::string tls = TestServerTlsAddress();
+  if (tls.empty()) GTEST_SKIP() << "no TLS front (VANTORU_TEST_SERVER_TLS): run through scripts/test.sh";
+  SetString(kSettingsKey, L"upload_url", std::wstring(tls.begin(), tls.end()));
+  TUrlLog urls;
+  const size_t before = StoredImages();
+  auto v = TVantoru::Start(L"", L"", {L"VANTORU_UPLOAD_HOST="});
+  auto reply = v.SendCommandAsync(kCapture);
+  HWND box = WaitMessageBox(v.Process().Pid(), 30s);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box), L"Image upload failed.");
+  AnswerMessageBox(box);
+  EXPECT_EQ(reply.get(), 1);
+  EXPECT_EQ(StoredImages(), before);
+  EXPECT_TRUE(urls.Urls().empty());
 }
 
 }  // namespace
