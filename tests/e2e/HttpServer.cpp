@@ -20,25 +20,29 @@ std::string THttpRequest::Header(const std::string& name) const {
   return std::string();
 }
 
-THttpServer::THttpServer(uint16_t port) {
+SOCKET ListenLoopback(uint16_t port, uint16_t* bound, int backlog) {
   WSADATA wsa;
   WSAStartup(MAKEWORD(2, 2), &wsa);
-  FSocket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   BOOL on = TRUE;
-  setsockopt(FSocket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof(on));
+  setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof(on));
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(port);
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (bind(FSocket, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || listen(FSocket, 16) != 0) {
-    closesocket(FSocket);
-    FSocket = INVALID_SOCKET;
-    return;
+  if (bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || listen(s, backlog) != 0) {
+    closesocket(s);
+    return INVALID_SOCKET;
   }
   int len = sizeof(addr);
-  getsockname(FSocket, reinterpret_cast<sockaddr*>(&addr), &len);
-  FPort = ntohs(addr.sin_port);
-  FThread = std::thread([this] { Serve(); });
+  getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
+  if (bound) *bound = ntohs(addr.sin_port);
+  return s;
+}
+
+THttpServer::THttpServer(uint16_t port) {
+  FSocket = ListenLoopback(port, &FPort);
+  if (FSocket != INVALID_SOCKET) FThread = std::thread([this] { Serve(); });
 }
 
 THttpServer::~THttpServer() {

@@ -55,6 +55,10 @@ class THttpServer {
 
 namespace e2e {
 
+// A listening TCP socket on 127.0.0.1:`port` (0: any free port, whose number `bound` gets).
+// Starts Winsock, which the caller ends with WSACleanup; INVALID_SOCKET when the port is taken.
+SOCKET ListenLoopback(uint16_t port, uint16_t* bound = nullptr, int backlog = 16);
+
 // The vantoru-server that scripts/test.sh started on loopback (VANTORU_TEST_SERVER, e.g.
 // "http://127.0.0.1:41234"), or empty when none runs.
 std::string TestServerAddress();

@@ -27,17 +27,7 @@ constexpr const wchar_t* kVuidKey = L"Software\\Dorvenix";
 class TDropServer {
  public:
   TDropServer() {
-    WSADATA wsa;
-    WSAStartup(MAKEWORD(2, 2), &wsa);
-    FSocket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(FSocket, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
-    listen(FSocket, 16);
-    int len = sizeof(addr);
-    getsockname(FSocket, reinterpret_cast<sockaddr*>(&addr), &len);
-    FPort = ntohs(addr.sin_port);
+    FSocket = ListenLoopback(0, &FPort);
     FThread = std::thread([this] {
       for (;;) {
         SOCKET c = accept(FSocket, nullptr, nullptr);

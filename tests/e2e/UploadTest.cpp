@@ -54,16 +54,8 @@ std::string BoundaryOf(const THttpRequest& req) {
 class THoldingService {
  public:
   THoldingService() {
-    WSADATA wsa;
-    WSAStartup(MAKEWORD(2, 2), &wsa);
-    FSocket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(80);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    BOOL on = TRUE;
-    setsockopt(FSocket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof(on));
-    if (bind(FSocket, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || listen(FSocket, 4) != 0) return;
+    FSocket = ListenLoopback(80, nullptr, 4);
+    if (FSocket == INVALID_SOCKET) return;
     FThread = std::thread([this] { Serve(); });
   }
   ~THoldingService() {
@@ -330,17 +322,7 @@ namespace {
 class TFirstBytes {
  public:
   TFirstBytes() {
-    WSADATA wsa;
-    WSAStartup(MAKEWORD(2, 2), &wsa);
-    FSocket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(FSocket, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
-    listen(FSocket, 4);
-    int len = sizeof(addr);
-    getsockname(FSocket, reinterpret_cast<sockaddr*>(&addr), &len);
-    FPort = ntohs(addr.sin_port);
+    FSocket = ListenLoopback(0, &FPort);
     FThread = std::thread([this] {
       for (SOCKET c; (c = accept(FSocket, nullptr, nullptr)) != INVALID_SOCKET; closesocket(c)) {
         std::string got;
