@@ -20,10 +20,16 @@ std::wstring Environment(const wchar_t* name) {
 
 std::wstring UserSetting(const wchar_t* name) { return TConfig(kConfigPath).ReadString(name, L""); }
 
+// The built-in service without a trailing slash.
+std::wstring BuiltIn() {
+  const auto address = ParseServiceAddress(VANTORU_SERVICE_URL);
+  return address ? address->Text() : std::wstring(VANTORU_SERVICE_URL);
+}
+
 // The user's service when it is a service address, else the built-in one.
 std::wstring PageBase() {
   if (const auto own = ParseServiceAddress(UserSetting(setting::ServiceUrl))) return own->Text();
-  return ParseServiceAddress(VANTORU_SERVICE_URL)->Text();
+  return BuiltIn();
 }
 
 }  // namespace
@@ -49,7 +55,7 @@ std::wstring ServiceBaseUrl() {
   const std::wstring test = Environment(L"VANTORU_SERVICE_URL");
   if (!test.empty()) return test;
   const std::wstring own = UserSetting(setting::ServiceUrl);
-  if (own.empty()) return ParseServiceAddress(VANTORU_SERVICE_URL)->Text();
+  if (own.empty()) return BuiltIn();
   // A value that is no address does not fall back to the built-in service: the user chose
   // not to call it.
   const auto address = ParseServiceAddress(own);
