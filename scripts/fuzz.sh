@@ -8,7 +8,7 @@ cd "$top"
 seconds=${1:-10}
 shift || true
 programs=("$@")
-[ ${#programs[@]} -gt 0 ] || programs=(copydata runner_output replies text translate)
+[ ${#programs[@]} -gt 0 ] || programs=(copydata runner_output replies text translate server)
 
 cmake --preset fuzz >build-fuzz.log 2>&1 && cmake --build --preset fuzz >>build-fuzz.log 2>&1 || {
   tail -n 40 build-fuzz.log; exit 1

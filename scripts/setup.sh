@@ -13,6 +13,8 @@ packages=(
   googletest nlohmann-json3-dev libstb-dev
   # host build
   g++ clang libclang-rt-dev libgtest-dev libbenchmark-dev zlib1g-dev libjpeg62-turbo-dev libpng-dev libgif-dev libwebp-dev
+  # vantoru-server, and a TLS front for it in the tests
+  libcpp-httplib-dev libsqlite3-dev pkg-config stunnel4 openssl
   # Wine and a virtual display
   wine64 xvfb xauth x11-utils xdotool xclip
   # tests: printing, PDF decoding, fonts, loopback servers, checking recordings (ffprobe)

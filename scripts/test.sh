@@ -30,12 +30,21 @@ if cmake --preset windows -DVANTORU_TESTS=ON >build-windows.log 2>&1 && cmake --
   print_dir="$top/build/print"
   # A small file system for the full-disk test; without one (no rights to mount) it is skipped.
   disk_dir="$top/build/small-disk"
-  trap 'vantoru_env_stop; "$top/scripts/print-queue.sh" stop "$print_dir"; "$top/scripts/small-disk.sh" stop "$disk_dir"' EXIT
+  service_dir="$top/build/service"
+  trap 'vantoru_env_stop; "$top/scripts/print-queue.sh" stop "$print_dir"; "$top/scripts/small-disk.sh" stop "$disk_dir"; "$top/scripts/service.sh" stop "$service_dir"' EXIT
   if queue=$("$top/scripts/print-queue.sh" start "$print_dir"); then
     export VANTORU_PRINTER="$queue" VANTORU_PRINT_OUT="$print_dir/out"
   fi
   if "$top/scripts/small-disk.sh" start "$disk_dir" >/dev/null; then
     export VANTORU_SMALL_DISK="Z:$(echo "$disk_dir" | tr / '\\')"
+  fi
+  # The real service (built by the host preset) for the tests that upload to it.
+  if service=$("$top/scripts/service.sh" start "$service_dir"); then
+    export VANTORU_TEST_SERVER="${service%%$'\n'*}" VANTORU_TEST_SERVER_DATA="$service_dir/data"
+    # Its TLS front, with a certificate the program must refuse.
+    if [ "$service" != "$VANTORU_TEST_SERVER" ]; then export VANTORU_TEST_SERVER_TLS="${service#*$'\n'}"; fi
+  else
+    failed=1
   fi
   vantoru_env_start "$top/build/wine"
   echo "== windows: tests under Wine (display $DISPLAY)"
@@ -43,6 +52,7 @@ if cmake --preset windows -DVANTORU_TESTS=ON >build-windows.log 2>&1 && cmake --
   vantoru_env_stop
   "$top/scripts/print-queue.sh" stop "$print_dir"
   "$top/scripts/small-disk.sh" stop "$disk_dir"
+  "$top/scripts/service.sh" stop "$service_dir"
   trap - EXIT
 else
   tail -n 60 build-windows.log; failed=1

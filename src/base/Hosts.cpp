@@ -3,37 +3,61 @@
 #include <windows.h>
 
 #include "base/AutoStart.h"
+#include "base/Config.h"
+#include "base/Settings.h"
 
-#ifndef VANTORU_PRODUCT_URL
-#define VANTORU_PRODUCT_URL L"https://go.vantoru.example"
-#endif
-#ifndef VANTORU_HELP_URL
-#define VANTORU_HELP_URL L"https://help.vantoru.example/"
-#endif
-#ifndef VANTORU_UPLOAD_HOST
-#define VANTORU_UPLOAD_HOST L"upload.vantoru.example"
-#endif
 #ifndef VANTORU_SERVICE_URL
 #define VANTORU_SERVICE_URL L"https://www.vantoru.example"
 #endif
 
 namespace {
-std::wstring Setting(const wchar_t* env, const wchar_t* def) {
+
+std::wstring Environment(const wchar_t* name) {
   wchar_t buf[2048];
-  const DWORD n = GetEnvironmentVariableW(env, buf, 2048);
-  if (n > 0 && n < 2048) return std::wstring(buf, n);
-  return def;
+  const DWORD n = GetEnvironmentVariableW(name, buf, 2048);
+  return n > 0 && n < 2048 ? std::wstring(buf, n) : std::wstring();
 }
+
+std::wstring UserSetting(const wchar_t* name) { return TConfig(kConfigPath).ReadString(name, L""); }
+
+// The built-in service without a trailing slash.
+std::wstring BuiltIn() {
+  const auto address = ParseServiceAddress(VANTORU_SERVICE_URL);
+  return address ? address->Text() : std::wstring(VANTORU_SERVICE_URL);
+}
+
+// The user's service when it is a service address, else the built-in one.
+std::wstring PageBase() {
+  if (const auto own = ParseServiceAddress(UserSetting(setting::ServiceUrl))) return own->Text();
+  return BuiltIn();
+}
+
 }  // namespace
 
 std::wstring ProductPageUrl() {
-  return Setting(L"VANTORU_PRODUCT_URL", VANTORU_PRODUCT_URL) + L"/vantoru?v=" + FileVersionText(L"%d.%d.%d.%d");
+  std::wstring base = Environment(L"VANTORU_PRODUCT_URL");
+  if (base.empty()) base = PageBase();
+  return base + L"/vantoru?v=" + FileVersionText(L"%d.%d.%d.%d");
 }
 
 std::wstring HelpPageUrl(const std::wstring& msg) {
-  return Setting(L"VANTORU_HELP_URL", VANTORU_HELP_URL) + L"?app=vantoru&msg=" + msg;
+  std::wstring base = Environment(L"VANTORU_HELP_URL");
+  if (base.empty()) base = PageBase() + L"/";
+  return base + L"?app=vantoru&msg=" + msg;
 }
 
-std::wstring UploadHost() { return Setting(L"VANTORU_UPLOAD_HOST", VANTORU_UPLOAD_HOST); }
+std::optional<TServiceAddress> UploadAddress() {
+  return ChooseUploadAddress(Environment(L"VANTORU_UPLOAD_HOST"), UserSetting(setting::UploadUrl),
+                             UserSetting(setting::ServiceUrl), VANTORU_SERVICE_URL);
+}
 
-std::wstring ServiceBaseUrl() { return Setting(L"VANTORU_SERVICE_URL", VANTORU_SERVICE_URL); }
+std::wstring ServiceBaseUrl() {
+  const std::wstring test = Environment(L"VANTORU_SERVICE_URL");
+  if (!test.empty()) return test;
+  const std::wstring own = UserSetting(setting::ServiceUrl);
+  if (own.empty()) return BuiltIn();
+  // A value that is no address does not fall back to the built-in service: the user chose
+  // not to call it.
+  const auto address = ParseServiceAddress(own);
+  return address ? address->Text() : std::wstring();
+}

@@ -27,6 +27,9 @@ inline constexpr const wchar_t* Width = L"width";
 inline constexpr const wchar_t* Height = L"height";
 inline constexpr const wchar_t* CustomWidth[3] = {L"width_1", L"width_2", L"width_3"};
 inline constexpr const wchar_t* CustomHeight[3] = {L"height_1", L"height_2", L"height_3"};
+// The user's own service (vantoru-server): its address, and the upload's when it differs.
+inline constexpr const wchar_t* ServiceUrl = L"service_url";
+inline constexpr const wchar_t* UploadUrl = L"upload_url";
 }  // namespace setting
 
 namespace defaults {

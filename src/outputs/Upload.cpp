@@ -49,18 +49,26 @@ std::wstring AnsiToWide(const std::string& s) {
 
 void UploadImage(const TBitmap& picture, const TProgressProc& progress, std::wstring& link) {
   link.clear();
+  // Over HTTPS unless the address the user or the test set says http://.
+  const std::optional<TServiceAddress> service = UploadAddress();
+  if (!service) return;
   const std::string boundary = NewBoundary();
   const std::vector<uint8_t> body = UploadBody(boundary, EncodePng(picture.View()));
-  const std::wstring headers = UploadHeaders(UploadHost(), boundary);
+  const std::wstring headers = UploadHeaders(service->Host, service->Port, boundary);
+  const std::wstring path = service->Path + L"/image";
 
   // Declared in this order so they close as request, connection, internet.
   TInternet net(InternetOpenW(L"Vantoru Uploader", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!net) return;
-  TInternet connection(
-      InternetConnectW(net.Get(), UploadHost().c_str(), 80, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+  TInternet connection(InternetConnectW(net.Get(), service->Host.c_str(), service->Port, nullptr, nullptr,
+                                        INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection) return;
-  TInternet request(HttpOpenRequestW(connection.Get(), L"POST", L"/image", L"HTTP/1.0", nullptr, nullptr,
-                                     INTERNET_FLAG_KEEP_CONNECTION, 0));
+  // No redirects: the picture goes to the address chosen and nowhere else, and a reply that
+  // is not the service's own 200 is a failure anyway.
+  const DWORD flags =
+      INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_NO_AUTO_REDIRECT | (service->Secure ? INTERNET_FLAG_SECURE : 0);
+  TInternet request(
+      HttpOpenRequestW(connection.Get(), L"POST", path.c_str(), L"HTTP/1.0", nullptr, nullptr, flags, 0));
   if (!request) return;
 
   INTERNET_BUFFERSW head{};

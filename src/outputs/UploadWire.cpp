@@ -13,10 +13,11 @@ std::string UploadBoundary(uint32_t first, uint32_t second) {
   return std::string("-------VantoruBoundary") + digits;
 }
 
-std::wstring UploadHeaders(std::wstring_view host, std::string_view boundary) {
+std::wstring UploadHeaders(std::wstring_view host, uint16_t port, std::string_view boundary) {
   std::wstring head = L"Host: ";
-  head += host;
-  head += L":80\r\nContent-Type: multipart/form-data; boundary=";
+  if (host.find(L':') != std::wstring_view::npos) head += L"[" + std::wstring(host) + L"]";
+  else head += host;
+  head += L":" + std::to_wstring(port) + L"\r\nContent-Type: multipart/form-data; boundary=";
   head.append(boundary.begin(), boundary.end());  // ASCII
   head += L"\r\n";
   return head;

@@ -21,8 +21,9 @@ inline constexpr size_t kUploadPiece = 1024;
 
 // "-------VantoruBoundary" and the two numbers (0 to 2,147,483,646) as 16 upper-case hex digits.
 std::string UploadBoundary(uint32_t first, uint32_t second);
-// The two header lines the program adds, each ended by CR LF.
-std::wstring UploadHeaders(std::wstring_view host, std::string_view boundary);
+// The two header lines the program adds, each ended by CR LF; the Host line names the port
+// (":80" for plain HTTP), an IPv6 host in brackets.
+std::wstring UploadHeaders(std::wstring_view host, uint16_t port, std::string_view boundary);
 // The one-part multipart/form-data body around the PNG file's bytes.
 std::vector<uint8_t> UploadBody(std::string_view boundary, const std::vector<uint8_t>& png);
 

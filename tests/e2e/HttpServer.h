@@ -52,3 +52,28 @@ class THttpServer {
 };
 
 }  // namespace e2e
+
+namespace e2e {
+
+// A listening TCP socket on 127.0.0.1:`port` (0: any free port, whose number `bound` gets).
+// Starts Winsock, which the caller ends with WSACleanup; INVALID_SOCKET when the port is taken.
+SOCKET ListenLoopback(uint16_t port, uint16_t* bound = nullptr, int backlog = 16);
+
+// The vantoru-server that scripts/test.sh started on loopback (VANTORU_TEST_SERVER, e.g.
+// "http://127.0.0.1:41234"), or empty when none runs.
+std::string TestServerAddress();
+// Its data folder as a Windows path with a trailing backslash (VANTORU_TEST_SERVER_DATA).
+std::wstring TestServerData();
+// Its TLS front with a self-signed certificate ("https://localhost:PORT",
+// VANTORU_TEST_SERVER_TLS), or empty.
+std::string TestServerTlsAddress();
+
+struct THttpReply {
+  int Status = 0;  // 0: no reply
+  std::string Head, Body;
+  std::string Header(const std::string& name) const;  // name compared ignoring case
+};
+// One GET of an "http://host:port/path" address over a socket of its own (Connection: close).
+THttpReply HttpGet(const std::string& url);
+
+}  // namespace e2e

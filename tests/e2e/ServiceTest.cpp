@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -26,17 +27,7 @@ constexpr const wchar_t* kVuidKey = L"Software\\Dorvenix";
 class TDropServer {
  public:
   TDropServer() {
-    WSADATA wsa;
-    WSAStartup(MAKEWORD(2, 2), &wsa);
-    FSocket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(FSocket, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
-    listen(FSocket, 16);
-    int len = sizeof(addr);
-    getsockname(FSocket, reinterpret_cast<sockaddr*>(&addr), &len);
-    FPort = ntohs(addr.sin_port);
+    FSocket = ListenLoopback(0, &FPort);
     FThread = std::thread([this] {
       for (;;) {
         SOCKET c = accept(FSocket, nullptr, nullptr);
@@ -312,5 +303,46 @@ INSTANTIATE_TEST_SUITE_P(
                       TNoticeCase{"OnTopStartedHidden", R"(,"info":{"style":"line","flag":"stayontop"})", L"/start",
                                   true, false, true, true}),
     [](const auto& info) { return std::string(info.param.Name); });
+
+}  // namespace
+
+namespace {
+
+// The real vantoru-server that scripts/test.sh runs on loopback, with a notices file the test
+// writes into its data folder and removes again.
+class RealService : public TE2ETest {
+ protected:
+  void TearDown() override {
+    if (!FNotices.empty()) DeleteFileW(FNotices.c_str());
+    TE2ETest::TearDown();
+  }
+  std::wstring FNotices;
+};
+
+TEST_F(RealService, StartupCallShowsTheNoticeOfTheNoticesFile) {
+  const std::string service = TestServerAddress();
+  if (service.empty()) GTEST_SKIP() << "no vantoru-server (VANTORU_TEST_SERVER): run through scripts/test.sh";
+  FNotices = TestServerData() + L"notices.json";
+  std::ofstream(FNotices.c_str(), std::ios::binary)
+      << R"({"default": {"update": {"version": "999.0.0.0", "link": "https://dl.vantoru.test/999/setup.exe"},
+                         "notice": {"style": "note", "text": "Notice", "url": "https://notes.vantoru.test/999?from=service"}},
+             "en": {"notice": {"text": "What is new in \"999\" {all of it}"}}})";
+  SetString(kSettingsKey, L"language", L"en");
+  SetString(kSettingsKey, L"service_url", std::wstring(service.begin(), service.end()));
+  TUrlLog urls;
+  auto v = TVantoru::Start(L"", L"", {L"VANTORU_SERVICE_URL=", L"VANTORU_UPLOAD_HOST="});
+  HWND dialog = WaitUpdateDialog(v.Process().Pid());
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(WindowText(GetDlgItem(dialog, IDYES)), L"Yes");
+  HWND note = GetDlgItem(dialog, updlg::Note);
+  ASSERT_NE(note, nullptr);
+  EXPECT_EQ(WindowText(note), L"What is new in \"999\" {all of it}");
+  Click(dialog, updlg::Note);
+  EXPECT_TRUE(urls.WaitForUrl("https://notes.vantoru.test/999?from=service"));
+  Click(dialog, IDNO);
+  EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+  EXPECT_TRUE(v.Process().Running());
+  for (const std::string& u : urls.Urls()) EXPECT_EQ(u.find("dl.vantoru.test"), std::string::npos) << u;
+}
 
 }  // namespace

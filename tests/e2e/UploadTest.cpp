@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <regex>
 #include <thread>
 
@@ -52,16 +54,8 @@ std::string BoundaryOf(const THttpRequest& req) {
 class THoldingService {
  public:
   THoldingService() {
-    WSADATA wsa;
-    WSAStartup(MAKEWORD(2, 2), &wsa);
-    FSocket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(80);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    BOOL on = TRUE;
-    setsockopt(FSocket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof(on));
-    if (bind(FSocket, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 || listen(FSocket, 4) != 0) return;
+    FSocket = ListenLoopback(80, nullptr, 4);
+    if (FSocket == INVALID_SOCKET) return;
     FThread = std::thread([this] { Serve(); });
   }
   ~THoldingService() {
@@ -317,6 +311,180 @@ TEST_F(Upload, RunsOffTheInterfaceThreadAboveABottomTaskbar) {
   EXPECT_TRUE(urls.WaitForUrl("http://127.0.0.1/i/Ab1.png"));
   EXPECT_EQ(ProgressWindow(v.Process().Pid()), nullptr);
   EXPECT_EQ(service.Connections(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// Keeps the first bytes a client sends on its first connection; every connection is closed
+// after its first bytes, so a client that tries again fails again at once.
+class TFirstBytes {
+ public:
+  TFirstBytes() {
+    FSocket = ListenLoopback(0, &FPort);
+    FThread = std::thread([this] {
+      for (SOCKET c; (c = accept(FSocket, nullptr, nullptr)) != INVALID_SOCKET; closesocket(c)) {
+        std::string got;
+        char buf[4096];
+        for (int n; got.size() < 64 && (n = recv(c, buf, sizeof(buf), 0)) > 0;) got.append(buf, static_cast<size_t>(n));
+        if (FDone) continue;
+        {
+          std::lock_guard<std::mutex> g(FLock);
+          FBytes = got;
+        }
+        FDone = true;
+      }
+    });
+  }
+  ~TFirstBytes() {
+    closesocket(FSocket);
+    FThread.join();
+    WSACleanup();
+  }
+  uint16_t Port() const { return FPort; }
+  bool Wait() const { return WaitFor([this] { return FDone.load(); }); }
+  std::string Bytes() const {
+    std::lock_guard<std::mutex> g(FLock);
+    return FBytes;
+  }
+
+ private:
+  SOCKET FSocket = INVALID_SOCKET;
+  uint16_t FPort = 0;
+  std::thread FThread;
+  mutable std::mutex FLock;
+  std::string FBytes;
+  std::atomic<bool> FDone{false};
+};
+
+// The tests' own upload host must not hide the user's setting.
+const std::vector<std::wstring> kUserSettingsOnly = {L"VANTORU_UPLOAD_HOST=", L"VANTORU_SERVICE_URL="};
+
+TEST_F(Upload, AnHttpsAddressIsSpokenToOnlyOverTls) {
+  TFirstBytes tls;
+  SetString(kSettingsKey, L"upload_url", L"https://127.0.0.1:" + std::to_wstring(tls.Port()));
+  auto v = TVantoru::Start(L"", L"", {L"VANTORU_UPLOAD_HOST="});
+  auto reply = v.SendCommandAsync(kCapture);
+  ASSERT_TRUE(tls.Wait());
+  // A TLS handshake record (content type 22, version 3.x), and no request in clear text.
+  const std::string first = tls.Bytes();
+  ASSERT_GE(first.size(), 3u);
+  EXPECT_EQ(first[0], '\x16');
+  EXPECT_EQ(first[1], '\x03');
+  EXPECT_EQ(first.find("POST"), std::string::npos);
+  // The handshake went nowhere: the upload fails as any other.
+  HWND box = WaitMessageBox(v.Process().Pid(), 30s);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box), L"Image upload failed.");
+  AnswerMessageBox(box);
+  EXPECT_EQ(reply.get(), 1);
+}
+
+TEST_F(Upload, PlainHttpOnlyWhereTheUsersAddressSaysSo) {
+  THttpServer server;
+  server.SetReply(200, kSuccess, "application/json");
+  TUrlLog urls;
+  // The service's address with a path of its own; the upload's address is the service's.
+  SetString(kSettingsKey, L"service_url", L"http://127.0.0.1:" + std::to_wstring(server.Port()) + L"/shots/");
+  auto v = TVantoru::Start(L"", L"", kUserSettingsOnly);
+  EXPECT_EQ(v.SendCommand(kCapture), 1);
+  ASSERT_TRUE(WaitFor([&] {
+    for (const auto& r : server.Requests())
+      if (r.RequestLine.rfind("POST", 0) == 0) return true;
+    return false;
+  }));
+  THttpRequest post;
+  for (const auto& r : server.Requests())
+    if (r.RequestLine.rfind("POST", 0) == 0) post = r;
+  EXPECT_EQ(post.RequestLine, "POST /shots/image HTTP/1.0");
+  EXPECT_EQ(post.Header("Host"), "127.0.0.1:" + std::to_string(server.Port()));
+  EXPECT_TRUE(urls.WaitForUrl("http://127.0.0.1/i/Ab1.png"));
+
+  // An address that is none: no upload anywhere, and the failure is said.
+  SetString(kSettingsKey, L"upload_url", L"127.0.0.1:" + std::to_wstring(server.Port()));
+  const size_t before = server.Requests().size();
+  auto reply = v.SendCommandAsync(kCapture);
+  HWND box = WaitMessageBox(v.Process().Pid());
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box), L"Image upload failed.");
+  AnswerMessageBox(box);
+  EXPECT_EQ(reply.get(), 1);
+  EXPECT_EQ(server.Requests().size(), before);
+}
+
+// The real vantoru-server that scripts/test.sh runs on loopback.
+TEST_F(Upload, TheRealServiceServesBackTheCaptureItWasSent) {
+  const std::string service = TestServerAddress();
+  if (service.empty()) GTEST_SKIP() << "no vantoru-server (VANTORU_TEST_SERVER): run through scripts/test.sh";
+  SetString(kSettingsKey, L"service_url", std::wstring(service.begin(), service.end()));
+  TPatternWindow pattern(300, 200, 120, 90);
+  TUrlLog urls;
+  auto v = TVantoru::Start(L"", L"", kUserSettingsOnly);
+  SetCursorPos(1270, 10);
+  EXPECT_EQ(v.SendCommand(kCapture), 1);
+  ASSERT_TRUE(urls.WaitForUrl(service + "/i/"));
+  EXPECT_EQ(WaitMessageBox(v.Process().Pid(), 300ms), nullptr);
+  std::string link;
+  for (const std::string& u : urls.Urls())
+    if (u.rfind(service + "/i/", 0) == 0) link = u;
+  std::smatch m;
+  ASSERT_TRUE(std::regex_match(link, m, std::regex(std::regex_replace(service, std::regex("[.]"), "\\.") +
+                                                   "/i/([A-Za-z0-9_-]{22})\\.png")))
+      << link;
+
+  // The link serves the very bytes the service keeps, as a PNG that is not sniffed.
+  const THttpReply served = HttpGet(link);
+  ASSERT_EQ(served.Status, 200);
+  EXPECT_EQ(served.Header("Content-Type"), "image/png");
+  EXPECT_EQ(served.Header("X-Content-Type-Options"), "nosniff");
+  const std::string id = m[1];
+  const std::wstring stored = TestServerData() + L"images\\" + std::wstring(id.begin(), id.begin() + 2) + L"\\" +
+                              std::wstring(id.begin(), id.end()) + L".png";
+  std::ifstream in(stored.c_str(), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), served.Body);
+
+  // And it is the screen as it was.
+  const TPixels png = DecodeBytes(served.Body);
+  ASSERT_EQ(png.Width, GetSystemMetrics(SM_CXSCREEN));
+  ASSERT_EQ(png.Height, GetSystemMetrics(SM_CYSCREEN));
+  int wrong = 0;
+  for (int y = 200; y < 290; ++y)
+    for (int x = 300; x < 420; ++x) wrong += png.At(x, y) != pattern.Expected(x, y);
+  EXPECT_EQ(wrong, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Pictures the real service keeps.
+size_t StoredImages() {
+  size_t n = 0;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(TestServerData() + L"images", ec))
+    n += e.path().extension() == L".png";
+  return n;
+}
+
+// The real vantoru-server behind a TLS front (stunnel, as a reverse proxy would be) whose
+// self-signed certificate nobody trusts: the handshake is made, the certificate refused, and
+// the picture is never sent.
+TEST_F(Upload, AServiceWhoseCertificateIsNotTrustedGetsNoPicture) {
+  const std::string tls = TestServerTlsAddress();
+  if (tls.empty()) GTEST_SKIP() << "no TLS front (VANTORU_TEST_SERVER_TLS): run through scripts/test.sh";
+  SetString(kSettingsKey, L"upload_url", std::wstring(tls.begin(), tls.end()));
+  TUrlLog urls;
+  const size_t before = StoredImages();
+  auto v = TVantoru::Start(L"", L"", {L"VANTORU_UPLOAD_HOST="});
+  auto reply = v.SendCommandAsync(kCapture);
+  HWND box = WaitMessageBox(v.Process().Pid(), 30s);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box), L"Image upload failed.");
+  AnswerMessageBox(box);
+  EXPECT_EQ(reply.get(), 1);
+  EXPECT_EQ(StoredImages(), before);
+  EXPECT_TRUE(urls.Urls().empty());
 }
 
 }  // namespace

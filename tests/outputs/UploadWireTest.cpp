@@ -14,8 +14,9 @@ TEST(UploadRequest, HeadAndBodyAreByteExact) {
   const std::string boundary = UploadBoundary(0, 2147483646);
   EXPECT_EQ(boundary, "-------VantoruBoundary000000007FFFFFFE");
   EXPECT_EQ(UploadBoundary(0xABCDEF, 1).substr(22), "00ABCDEF00000001");
-  EXPECT_EQ(UploadHeaders(L"upload.example", "-------Xb"),
+  EXPECT_EQ(UploadHeaders(L"upload.example", 80, "-------Xb"),
             L"Host: upload.example:80\r\nContent-Type: multipart/form-data; boundary=-------Xb\r\n");
+  EXPECT_EQ(UploadHeaders(L"::1", 8443, "B").substr(0, 18), L"Host: [::1]:8443\r\n");
 
   // Binary content passes untouched, NUL, CR LF and boundary-like bytes included.
   const std::string png("\x89PNG\r\n\x1A\n\0\0--x\r\n", 16);
