@@ -152,10 +152,18 @@ TProcess TProcess::Start(const std::wstring& exe, const std::wstring& args, cons
   si.cb = sizeof(si);
   TProcess p;
   const std::wstring dir = exe.substr(0, exe.find_last_of(L'\\'));
-  const BOOL ok = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &p.FPi);
+  // Wine on a loaded machine now and then fails to bring a new process up (ERROR_INTERNAL_ERROR);
+  // that says nothing about the program, so it is tried again.
+  BOOL ok = FALSE;
+  for (int attempt = 0; attempt < 3 && !ok; ++attempt) {
+    if (attempt > 0) Sleep(500);
+    ok = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &p.FPi);
+    if (!ok && GetLastError() != ERROR_INTERNAL_ERROR) break;
+  }
+  const DWORD error = ok ? 0 : GetLastError();
   for (const auto& [name, value] : saved)
     SetEnvironmentVariableW(name.c_str(), value == std::wstring(1, L'\0') ? nullptr : value.c_str());
-  EXPECT_TRUE(ok) << "CreateProcess failed: " << GetLastError();
+  EXPECT_TRUE(ok) << "CreateProcess failed: " << error;
   return p;
 }
 
