@@ -22,6 +22,7 @@
 #include "base/AutoStart.h"
 #include "base/FileNaming.h"
 #include "base/Handles.h"
+#include "base/SaveFolder.h"
 #include "base/Types.h"
 #include "capture/Capture.h"
 #include "fixtures/TestImage.h"
@@ -59,28 +60,6 @@ struct TStep {
   std::vector<double> Ms;
 };
 
-// The save folder as the naming rules see it, through the same calls as the program.
-class TFolder : public TSaveFolder {
- public:
-  explicit TFolder(std::wstring path) : FPath(std::move(path)) {}
-  std::vector<TDirEntry> Entries() const override {
-    std::vector<TDirEntry> entries;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW(JoinPath(FPath, L"*.*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return entries;
-    do entries.push_back({fd.cFileName, fd.dwFileAttributes});
-    while (FindNextFileW(h, &fd));
-    FindClose(h);
-    return entries;
-  }
-  bool Contains(const std::wstring& name) const override {
-    return GetFileAttributesW(JoinPath(FPath, name).c_str()) != INVALID_FILE_ATTRIBUTES;
-  }
-
- private:
-  std::wstring FPath;
-};
-
 void PrintSteps(std::vector<TStep>& steps) {
   for (TStep& st : steps) {
     std::sort(st.Ms.begin(), st.Ms.end());
@@ -100,7 +79,7 @@ int Road(int rounds, std::wstring folder) {
   }
   TCapture capture;
   capture.SetShowCursor(false);
-  const TFolder saveFolder(folder);
+  const TWinFolder saveFolder(folder);
   std::vector<TStep> steps = {{L"new picture (DIB section)", {}},  {L"screen copy (BitBlt)", {}},
                               {L"pointer (DrawMouse)", {}},        {L"naming (sequential #1)", {}},
                               {L"PNG encode, 1 thread", {}},       {L"PNG encode, every core", {}},

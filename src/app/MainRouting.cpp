@@ -8,6 +8,7 @@
 #include "base/AutoStart.h"
 #include "base/Errors.h"
 #include "base/FileNaming.h"
+#include "base/SaveFolder.h"
 #include "base/Text.h"
 #include "base/Translate.h"
 #include "base/Types.h"
@@ -15,33 +16,6 @@
 #include "outputs/Clipboard.h"
 #include "outputs/Save.h"
 #include "ui/Thread.h"
-
-namespace {
-
-// The save folder as the naming rules see it.
-class TWinFolder : public TSaveFolder {
- public:
-  explicit TWinFolder(const std::wstring& path) : FPath(path) {}
-  std::vector<TDirEntry> Entries() const override {
-    std::vector<TDirEntry> entries;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW(JoinPath(FPath, L"*.*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) return entries;
-    do entries.push_back({fd.cFileName, fd.dwFileAttributes});
-    while (FindNextFileW(h, &fd));
-    FindClose(h);
-    return entries;
-  }
-  // Any entry of that name, a folder too: a file could not be created over it.
-  bool Contains(const std::wstring& name) const override {
-    return GetFileAttributesW(JoinPath(FPath, name).c_str()) != INVALID_FILE_ATTRIBUTES;
-  }
-
- private:
-  std::wstring FPath;
-};
-
-}  // namespace
 
 void TFrmVantoru::Deliver(std::unique_ptr<TBitmap>& bitmap, const TRect& rect, int output) {
   // Image files are encoded and written on a pool thread while this thread keeps
