@@ -2,8 +2,8 @@
 # The release as a Windows user meets it, under Wine, in a fresh prefix and on a display of
 # its own: a silent install, the installed program captures, an upgrade over the running
 # program keeps a changed setting, the Start menu shortcut starts it, a silent uninstall
-# leaves nothing of the program but the captures, and the portable zip runs from another
-# folder. Usage: release-test.sh <source folder> <windows build folder>; the release is
+# leaves nothing of the program but the captures, the portable zip runs from another
+# folder, and an install while Vantoru records is refused without harm. Usage: release-test.sh <source folder> <windows build folder>; the release is
 # build/dist/ of the source folder (scripts/package.sh).
 set -euo pipefail
 src=$1
@@ -51,15 +51,18 @@ regval() {
 is_value() { [ "$(regval "$1" "$2")" = "$3" ]; }
 no_value() { ! regval "$1" "$2" >/dev/null; }
 no_key() { ! w reg query "$1" >/dev/null; }
-# The Unix processes of this prefix's vantoru.exe (other test runs may have their own).
-vantoru_pids() {
+# The Unix processes of this prefix's programs by name (other test runs may have their own).
+prefix_pids() {
   local p
-  for p in $(pgrep -f 'vantoru\.exe' || true); do
+  for p in $(pgrep -f "$1" || true); do
     tr '\0' '\n' 2>/dev/null <"/proc/$p/environ" | grep -qx "WINEPREFIX=$WINEPREFIX" && echo "$p"
   done
   return 0
 }
+vantoru_pids() { prefix_pids 'vantoru\.exe'; }
 none_running() { [ -z "$(vantoru_pids)" ]; }
+recording() { [ -n "$(prefix_pids 'ffmpeg\.exe')" ]; }
+not_recording() { ! recording; }
 gone() { local p; for p in "$@"; do [ ! -e "/proc/$p" ] && continue; return 1; done; }
 # capture CTL: one capture through vantoructl; prints the new file's Unix path.
 capture() {
@@ -161,21 +164,46 @@ check "the settings are kept (silent)" is_value "$settings" path "$captures_win"
 check "the captures are kept" test -f "$shot"
 
 echo "== the portable zip, unpacked somewhere else"
-portable="$(unixpath 'C:\')/휴대용 도구"
-mkdir -p "$portable"
-unzip -q "$zip" -d "$portable"
+pdir="$(unixpath 'C:\')/휴대용 도구"
+mkdir -p "$pdir"
+unzip -q "$zip" -d "$pdir"
+pdir=$pdir/Vantoru
+start_portable() {
+  "$VANTORU_WINE" "$pdir/vantoru.exe" </dev/null >/dev/null 2>>"$work/wine.log" &
+  portable_pid=$!
+  w "$pdir/vantoructl.exe" wait
+}
+stop_portable() {
+  local rc=0
+  w "$pdir/vantoructl.exe" quit || true
+  wait_for 20 none_running || rc=1
+  wait "$portable_pid" || true
+  return $rc
+}
 w reg add "$settings" /v saveto /t REG_DWORD /d 4 /f >/dev/null   # WebP, through libwebp.dll
-"$VANTORU_WINE" "$portable/Vantoru/vantoru.exe" </dev/null >/dev/null 2>>"$work/wine.log" &
-portable_pid=$!
-check "the portable vantoru.exe runs" w "$portable/Vantoru/vantoructl.exe" wait
-shot=$(capture "$portable/Vantoru/vantoructl.exe") || shot=
+check "the portable vantoru.exe runs" start_portable
+shot=$(capture "$pdir/vantoructl.exe") || shot=
 check "it captured a WebP picture" test "${shot##*.}" = webp
 check "... that decodes" decodes "$shot"
-check "its ffmpeg.exe is the real encoder with x264" \
-  grep -q -- --enable-libx264 <(w "$portable/Vantoru/ffmpeg.exe" -hide_banner -version)
-w "$portable/Vantoru/vantoructl.exe" quit
-check "it quits" wait_for 20 none_running
-wait "$portable_pid" || true
+check "it quits" stop_portable
+
+echo "== an install while Vantoru records is refused, and the recording goes on"
+w reg add "$settings" /v saveto /t REG_DWORD /d 5 /f >/dev/null   # MP4, through ffmpeg.exe
+check "the portable vantoru.exe runs" start_portable
+w "$pdir/vantoructl.exe" capture >/dev/null
+check "it records with its ffmpeg.exe" wait_for 20 recording
+rc=0
+run "$setup" /S || rc=$?
+check "the installer gives up with exit code 2 (got $rc)" test "$rc" = 2
+check "... and installed nothing" test ! -e "$inst"
+check "... not even an Add/Remove Programs entry" no_key "$uninst"
+check "the recording went on" recording
+w "$pdir/vantoructl.exe" capture >/dev/null
+check "the recording ends" wait_for 20 not_recording
+movie=$(ls "$captures"/V-*.mp4 2>/dev/null | head -n1)
+check "... into an MP4 of H.264 video" \
+  test "$(ffprobe -v error -select_streams v:0 -show_entries stream=codec_name -of csv=p=0 "${movie:-none}")" = h264
+check "it quits" stop_portable
 
 if [ "$failed" -ne 0 ]; then
   echo "release test FAILED (Wine's output: $work/wine.log)"
