@@ -127,8 +127,10 @@ check "the setting before the install is remembered" is_value "$uninst" PrintScr
 shot=$(capture "$inst/vantoructl.exe") || shot=
 check "the installed program captured a picture that decodes" decodes "$shot"
 
-echo "== upgrade to $version over the running program, with a changed setting"
+echo "== upgrade to $version over the running program, with changed settings"
 w reg add "$settings" /v path /t REG_SZ /d "$captures_win" /f >/dev/null
+# The user turned the start with Windows off in the program's menu: the upgrade leaves it off.
+w reg delete "$run" /v Vantoru /f >/dev/null
 old_pids=$(vantoru_pids)
 check "0.9.0 runs before the upgrade" test -n "$old_pids"
 check "the installer ends with 0" run "$setup" /S
@@ -137,6 +139,7 @@ check "the new version was started" w "$inst/vantoructl.exe" wait
 check "vantoru.exe was replaced by the release's" cmp -s "$inst/vantoru.exe" <(unzip -p "$zip" Vantoru/vantoru.exe)
 check "Add/Remove Programs: version $version" is_value "$uninst" DisplayVersion "$version"
 check "the changed setting was kept" is_value "$settings" path "$captures_win"
+check "start with Windows stays off" no_value "$run" Vantoru
 check "the snipping setting before the first install is still remembered" \
   is_value "$uninst" PrintScreenSnippingBefore 1
 shot=$(capture "$inst/vantoructl.exe") || shot=
@@ -145,6 +148,8 @@ check "... a picture that decodes" decodes "$shot"
 
 echo "== the Start menu shortcut starts the installed program"
 w "$inst/vantoructl.exe" quit
+# ... and on again, for the uninstaller to remove.
+w reg add "$run" /v Vantoru /t REG_SZ /d "\"$inst_win\\vantoru.exe\" /start" /f >/dev/null
 check "Vantoru quit" wait_for 20 none_running
 run start /unix "$shortcut"
 check "the shortcut started Vantoru" w "$inst/vantoructl.exe" wait
