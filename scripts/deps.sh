@@ -93,6 +93,41 @@ ffmpeg_configure=(
 # Where the build records what it came from (read by the packaging for its notices).
 ffmpeg_notes=ffmpeg-sources.txt
 
+# Debian's source packages come through a private apt state (the system's sources stay as
+# they are); downloads stay in $ffmpeg_src/dl, so a rebuild or a release needs no network.
+ffmpeg_src=$deps/ffmpeg/src
+ffmpeg_apt=(-o Dir::Etc::SourceList="$ffmpeg_src/sources.list" -o Dir::Etc::SourceParts=/dev/null
+  -o Dir::State::Lists="$ffmpeg_src/lists" -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache=)
+
+ffmpeg_archive() { # reads the archive's current lists of bookworm and its updates
+  local suite
+  mkdir -p "$ffmpeg_src/lists/partial"
+  : >"$ffmpeg_src/sources.list"
+  for suite in "debian bookworm" "debian bookworm-updates" "debian-security bookworm-security"; do
+    echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/${suite% *} ${suite#* } main" >>"$ffmpeg_src/sources.list"
+  done
+  apt-get "${ffmpeg_apt[@]}" update -qq >"$ffmpeg_src/apt.log" 2>&1 || { cat "$ffmpeg_src/apt.log" >&2; return 1; }
+}
+
+ffmpeg_dsc_files() { # .dsc -> the files it lists
+  sed -n '/^Files:/,/^[^ ]/{/^ /p}' "$1" | awk '{print $3}'
+}
+
+ffmpeg_download() { # package version -> path of its .dsc in $ffmpeg_src/dl, with its files
+  local dsc=$ffmpeg_src/dl/${1}_${2#*:}.dsc f complete=1
+  mkdir -p "$ffmpeg_src/dl"
+  if [ -f "$dsc" ]; then
+    for f in $(ffmpeg_dsc_files "$dsc"); do [ -f "$ffmpeg_src/dl/$f" ] || complete=0; done
+  else
+    complete=0
+  fi
+  if [ "$complete" = 0 ]; then
+    (cd "$ffmpeg_src/dl" && apt-get "${ffmpeg_apt[@]}" source --download-only "$1=$2" >"$ffmpeg_src/apt.log" 2>&1) ||
+      { cat "$ffmpeg_src/apt.log" >&2; return 1; }
+  fi
+  echo "$dsc"
+}
+
 ffmpeg_build() {
   local base=$deps/ffmpeg
   mkdir -p "$base"
@@ -106,21 +141,13 @@ ffmpeg_build() {
   flock 8
   ready && return 0
 
-  local src=$base/src
-  mkdir -p "$src/lists/partial"
-  local suite
-  : >"$src/sources.list"
-  for suite in "debian bookworm" "debian bookworm-updates" "debian-security bookworm-security"; do
-    echo "deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/${suite% *} ${suite#* } main" >>"$src/sources.list"
-  done
-  local apt_opts=(-o Dir::Etc::SourceList="$src/sources.list" -o Dir::Etc::SourceParts=/dev/null
-    -o Dir::State::Lists="$src/lists" -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache=)
-  apt-get "${apt_opts[@]}" update -qq >"$src/apt.log" 2>&1 || { cat "$src/apt.log" >&2; return 1; }
+  local src=$ffmpeg_src
+  ffmpeg_archive
 
   # The pinned version when the archive still has it, else the newest it has.
   resolve() { # package pin -> version
     local v best=
-    for v in $(apt-cache "${apt_opts[@]}" showsrc "$1" | sed -n 's/^Version: //p' | sort -u); do
+    for v in $(apt-cache "${ffmpeg_apt[@]}" showsrc "$1" | sed -n 's/^Version: //p' | sort -u); do
       [ "$v" = "$2" ] && { echo "$v"; return; }
       if [ -z "$best" ] || dpkg --compare-versions "$v" gt "$best"; then best=$v; fi
     done
@@ -133,16 +160,10 @@ ffmpeg_build() {
   x264_version=$(resolve x264 "$x264_pin")
   local x264_key=x264-${x264_version#*:} ffmpeg_key=ffmpeg-${ffmpeg_version#*:}_x264-${x264_version#*:}
 
-  # Downloads stay in $src/dl (a rebuild needs no network for them); unpacked trees go
-  # once the build is done.
+  # Unpacked trees go once the build is done; the downloads stay.
   fetch() { # package version -> unpacked source folder
     local dir=$src/$1-${2#*:} dsc
-    mkdir -p "$src/dl"
-    dsc=$src/dl/${1}_${2#*:}.dsc
-    if [ ! -f "$dsc" ]; then
-      (cd "$src/dl" && apt-get "${apt_opts[@]}" source --download-only "$1=$2" >"$src/apt.log" 2>&1) ||
-        { cat "$src/apt.log" >&2; return 1; }
-    fi
+    dsc=$(ffmpeg_download "$1" "$2") || return 1
     if [ ! -d "$dir" ]; then
       rm -rf "$dir.tmp"
       (cd "$src/dl" && dpkg-source -q -x "$dsc" "$dir.tmp" >/dev/null 2>&1) && mv "$dir.tmp" "$dir"
@@ -198,5 +219,30 @@ ffmpeg_build() {
   exec 8>&-
 }
 
-images
-ffmpeg_build
+# The corresponding source of the ffmpeg.exe that was built (it is GPL): the Debian source
+# packages of the exact versions its notes name, each .dsc with the files it lists, copied
+# into a folder. Fetched again by version where the downloads are gone.
+ffmpeg_sources_to() { # folder
+  local notes=$deps/ffmpeg/current/$ffmpeg_notes FFMPEG_VERSION= X264_VERSION= pkg ver dsc f
+  [ -f "$notes" ] || { echo "deps.sh: no ffmpeg.exe has been built yet" >&2; return 1; }
+  eval "$(grep -E '^(FFMPEG|X264)_VERSION=' "$notes")"
+  mkdir -p "$1"
+  exec 8>"$deps/ffmpeg/.lock"
+  flock 8
+  for pkg in ffmpeg x264; do
+    if [ "$pkg" = ffmpeg ]; then ver=$FFMPEG_VERSION; else ver=$X264_VERSION; fi
+    if ! dsc=$(ffmpeg_download "$pkg" "$ver" 2>/dev/null); then
+      ffmpeg_archive && dsc=$(ffmpeg_download "$pkg" "$ver") ||
+        { echo "deps.sh: the source package $pkg $ver cannot be had" >&2; return 1; }
+    fi
+    cp "$dsc" "$1/"
+    for f in $(ffmpeg_dsc_files "$dsc"); do cp "$ffmpeg_src/dl/$f" "$1/"; done
+  done
+  exec 8>&-
+}
+
+case "${1:-}" in
+  # deps.sh ffmpeg-sources FOLDER: the source packages of the built ffmpeg.exe, for a release
+  ffmpeg-sources) ffmpeg_sources_to "${2:?folder}" ;;
+  *) images; ffmpeg_build ;;
+esac

@@ -19,6 +19,8 @@ packages=(
   wine64 xvfb xauth x11-utils xdotool xclip
   # tests: printing, PDF decoding, fonts, loopback servers, checking recordings (ffprobe)
   cups printer-driver-cups-pdf poppler-utils python3 fonts-noto-cjk ffmpeg
+  # the release: installer, portable zip
+  nsis zip unzip
 )
 
 missing=()

@@ -25,6 +25,8 @@ echo "== host: fuzzers, briefly over their corpus"
 
 echo "== windows: configure and build"
 if cmake --preset windows -DVANTORU_TESTS=ON >build-windows.log 2>&1 && cmake --build --preset windows -j "$jobs" >>build-windows.log 2>&1; then
+  echo "== windows: the release (installer, portable zip), which the release test installs"
+  VANTORU_SKIP_SETUP=1 "$top/scripts/package.sh" || failed=1
   . "$top/scripts/winenv.sh"
   # A PDF print queue for the printing test; without one that test is skipped.
   print_dir="$top/build/print"
