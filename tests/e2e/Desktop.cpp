@@ -108,14 +108,20 @@ bool MouseTo(int x, int y) {
   in.mi.dx = Normalize(x, GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_CXVIRTUALSCREEN));
   in.mi.dy = Normalize(y, GetSystemMetrics(SM_YVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN));
   in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
-  SendOne(in);
-  return WaitFor(
-      [&] {
-        POINT p{};
-        GetCursorPos(&p);
-        return p.x == x && p.y == y;
-      },
-      std::chrono::seconds(2));
+  // Wine on a loaded machine now and then drops a move right after a button press: sent
+  // again, it arrives.
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    SendOne(in);
+    if (WaitFor(
+            [&] {
+              POINT p{};
+              GetCursorPos(&p);
+              return p.x == x && p.y == y;
+            },
+            std::chrono::milliseconds(500)))
+      return true;
+  }
+  return false;
 }
 
 void MouseButton(DWORD flag) {
