@@ -46,6 +46,7 @@ dscver() { # source folder, package -> version from its .dsc name
 }
 jpeg_version=$(dscver "$deps/src" libjpeg-turbo)
 webp_version=$(dscver "$deps/src" libwebp)
+zlib_version=$(dscver "$deps/src" zlib)
 for d in libjpeg-turbo libwebp; do
   [ -d "$deps/src/$d/debian" ] || { echo "package.sh: $deps/src/$d is missing: run scripts/deps.sh" >&2; exit 1; }
 done
@@ -68,7 +69,7 @@ Vantoru itself is under the MIT licence (LICENSE.txt). It is shipped with, or co
 following software of others, each under its own licence, whose full texts follow below.
 
 vantoru.exe contains, linked in:
-  - zlib, from Debian's package libz-mingw-w64-dev $(debver libz-mingw-w64-dev): zlib licence.
+  - zlib, built from Debian's source package zlib $zlib_version: zlib licence.
   - libjpeg-turbo, built from Debian's source package libjpeg-turbo $jpeg_version:
     IJG licence, BSD-3-Clause and zlib licences.
   - nlohmann-json (JSON for Modern C++), from Debian's package nlohmann-json3-dev
@@ -99,8 +100,8 @@ see the GNU General Public License below.
   ffmpeg.exe also lists. The same source packages are in Debian's archive under these names
   and versions.
 EOF
-  section "zlib (Debian's copyright file of libz-mingw-w64-dev)"
-  cat /usr/share/doc/libz-mingw-w64-dev/copyright
+  section "zlib (Debian's copyright file of the source package zlib $zlib_version)"
+  cat "$deps/src/zlib/debian/copyright"
   section "libjpeg-turbo (LICENSE.md, then Debian's copyright file)"
   cat "$deps/src/libjpeg-turbo/LICENSE.md"
   echo
