@@ -84,7 +84,9 @@ int Road(int rounds, std::wstring folder) {
                               {L"pointer (DrawMouse)", {}},        {L"naming (sequential #1)", {}},
                               {L"PNG encode, 1 thread", {}},       {L"PNG encode, every core", {}},
                               {L"file write (.part, rename)", {}}, {L"free picture", {}},
-                              {L"Wait round trip (pool thread)", {}}};
+                              {L"Wait round trip (pool thread)", {}},
+                              {L"copy + encode, one after the other", {}},
+                              {L"copy in bands beside the encode", {}}};
   std::vector<std::wstring> written;
   size_t pngBytes = 0;
   TRect rect{};
@@ -116,6 +118,26 @@ int Road(int rounds, std::wstring folder) {
     timed([&] { WriteWholeFile(name, png); });
     timed([&] { bitmap.reset(); });
     timed([&] { Wait([] {}); });
+    // Copy and encode again, one after the other, then as the program does it for a PNG
+    // file: the encoder starts on the first bands while the rest is copied.
+    bitmap = std::make_unique<TBitmap>();
+    bitmap->SetSize(rect.Width(), rect.Height());
+    timed([&] {
+      capture.Capture(bitmap->Canvas(), rect);
+      GdiFlush();
+      png = EncodePng(bitmap->View());
+    });
+    bitmap = std::make_unique<TBitmap>();
+    bitmap->SetSize(rect.Width(), rect.Height());
+    timed([&] {
+      TRowGate gate;
+      TPngSettings overlapped;
+      overlapped.Rows = &gate;
+      std::thread encoder([&] { png = EncodePng(bitmap->View(), overlapped); });
+      capture.Capture(bitmap->Canvas(), rect, [&](int rows) { gate.Publish(rows); });
+      encoder.join();
+    });
+    bitmap.reset();
     written.push_back(name);
     pngBytes = png.size();
   }

@@ -397,11 +397,19 @@ void TFrmVantoru::CaptureStart() {
 
   std::unique_ptr<TBitmap> bitmap;
   TRect rect{};
+  bool overlapped = false;
   if (mode == caDrag) {
     if (!CaptureDrag(bitmap, rect)) return;  // cancelled: no sound, no output
     if (PlaysSound(TSoundMoment::AfterDrag, mode, sound)) PlayCaptureSound();
   } else if (mode == caColorPicker) {
     CaptureColor();
+  } else if (const std::optional<TRect> screen = output == toPNG ? ScreenRectOfMode() : std::nullopt) {
+    // Straight to a PNG file: sized now, copied below while the encoder starts on its
+    // first rows.
+    rect = *screen;
+    bitmap = std::make_unique<TBitmap>();
+    bitmap->SetSize(rect.Width(), rect.Height());
+    overlapped = true;
   } else {
     Capture(bitmap, rect);
   }
@@ -413,7 +421,8 @@ void TFrmVantoru::CaptureStart() {
       handedOver = RecognizeText(std::move(bitmap));
       if (handedOver) return;
     } else {
-      Deliver(bitmap, rect, output);
+      if (overlapped) CaptureToPng(*bitmap, rect);
+      else Deliver(bitmap, rect, output);
       if (PlaysSound(TSoundMoment::AfterDelivery, mode, sound)) PlayCaptureSound();
       if (output == toUpload) CaptureUpload(*bitmap);
     }
@@ -426,21 +435,27 @@ void TFrmVantoru::CaptureStart() {
 void TFrmVantoru::Capture(std::unique_ptr<TBitmap>& bitmap, TRect& rect) {
   bitmap = std::make_unique<TBitmap>();
   FCapture->SetShowCursor(MenuChecked(L"ChkMouse"));
+  if (const std::optional<TRect> screen = ScreenRectOfMode()) {
+    rect = *screen;
+    FCapture->Capture(*bitmap, rect);
+  } else if (CaptureMode() == caWebPage) {
+    CaptureWebPage(*bitmap);
+  }
+}
+
+std::optional<TRect> TFrmVantoru::ScreenRectOfMode() {
+  // A window mode with no window takes the monitor under the pointer.
+  auto bounds = [](HWND w) { return w ? WindowBounds(w) : MonitorUnderCursor(); };
   switch (CaptureMode()) {
-    case caFullScreen: FCapture->Capture(*bitmap, nullptr, rect); break;
-    case caRegion:
-      rect = RegionRect();
-      FCapture->Capture(*bitmap, rect);
-      break;
-    case caActiveWindow: FCapture->Capture(*bitmap, GetForegroundWindow(), rect); break;
+    case caFullScreen: return MonitorUnderCursor();
+    case caRegion: return RegionRect();
+    case caActiveWindow: return bounds(GetForegroundWindow());
     case caWindowControl: {
       POINT p{};
       GetCursorPos(&p);
-      FCapture->Capture(*bitmap, WindowControlAt(p), rect);
-      break;
+      return bounds(WindowControlAt(p));
     }
-    case caWebPage: CaptureWebPage(*bitmap); break;
-    default: break;
+    default: return std::nullopt;
   }
 }
 

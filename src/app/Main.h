@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,7 @@ class TFrmVantoru : public TWindow {
   // controller
   void CaptureStart();
   void Capture(std::unique_ptr<TBitmap>& bitmap, TRect& rect);
+  std::optional<TRect> ScreenRectOfMode();  // for the modes that copy a screen rectangle
   void CaptureColor();
   void ChkAreaChange();
   void TmrColorTimer();
@@ -86,6 +88,7 @@ class TFrmVantoru : public TWindow {
   // ---- Plug points. Each group lives in its own file, beside the unit it drives. ----
   // MainRouting.cpp: output routing, file naming, the save folder
   void Deliver(std::unique_ptr<TBitmap>& bitmap, const TRect& rect, int output);
+  void CaptureToPng(TBitmap& bitmap, const TRect& rect);
   void BtnOpenDirClick();
   bool SelectFolder(std::wstring& path);
   // MainOcr.cpp: text recognition; RecognizeText returns whether it took the picture over

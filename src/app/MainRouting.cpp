@@ -42,6 +42,14 @@ void TFrmVantoru::Deliver(std::unique_ptr<TBitmap>& bitmap, const TRect& rect, i
   }
 }
 
+void TFrmVantoru::CaptureToPng(TBitmap& bitmap, const TRect& rect) {
+  // The screen is read in bands here while other threads deflate the bands already read.
+  FCapture->SetShowCursor(MenuChecked(L"ChkMouse"));
+  SavePNGWhileFilling(bitmap, NewFilename(L"png"), [&](const std::function<void(int)>& rowsDone) {
+    FCapture->Capture(bitmap.Canvas(), rect, rowsDone);
+  });
+}
+
 std::wstring TFrmVantoru::NewFilename(const std::wstring& ext) {
   // A partial file left by a crash would take its number from the next capture.
   RemoveStalePartFiles(FSavePath);

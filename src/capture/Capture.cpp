@@ -2,6 +2,8 @@
 
 #include <dwmapi.h>
 
+#include <algorithm>
+
 #include "base/AutoStart.h"
 
 TCapture::TCapture() : FDC(GetDC(nullptr)) {}
@@ -13,6 +15,26 @@ TCapture::~TCapture() {
 void TCapture::Capture(HDC canvas, const TRect& rect) {
   BitBlt(canvas, 0, 0, rect.Width(), rect.Height(), FDC, rect.Left, rect.Top, SRCCOPY | CAPTUREBLT);
   if (FShowCursor) DrawMouse(canvas, rect.Left, rect.Top);
+}
+
+void TCapture::Capture(HDC canvas, const TRect& rect, const std::function<void(int rows)>& bandDone) {
+  // Sixteen bands: enough overlap, few calls. The pointer is read once and each band gets
+  // its part of it, so the picture is the one a single copy would give.
+  const int width = rect.Width(), height = rect.Height();
+  const int band = std::max(32, (height + 15) / 16);
+  const TPointer pointer = FShowCursor ? Pointer() : TPointer{};
+  for (int y = 0; y < height; y += band) {
+    const int rows = std::min(band, height - y);
+    BitBlt(canvas, 0, y, width, rows, FDC, rect.Left, rect.Top + y, SRCCOPY | CAPTUREBLT);
+    if (pointer.Cursor) {
+      const int saved = SaveDC(canvas);
+      IntersectClipRect(canvas, 0, y, width, y + rows);
+      DrawIcon(canvas, pointer.X - rect.Left, pointer.Y - rect.Top, pointer.Cursor);
+      RestoreDC(canvas, saved);
+    }
+    GdiFlush();
+    bandDone(y + rows);
+  }
 }
 
 void TCapture::Capture(TBitmap& bitmap, const TRect& rect) {
@@ -31,20 +53,24 @@ void TCapture::Capture(TBitmap& bitmap, HWND handle, TRect& rect) {
   GdiFlush();
 }
 
-void TCapture::DrawMouse(HDC canvas, int left, int top) {
+TCapture::TPointer TCapture::Pointer() {
   CURSORINFO ci{};
   ci.cbSize = sizeof(ci);  // 20 on 32-bit, 24 on 64-bit: the record's own size
-  if (!GetCursorInfo(&ci) || !ci.hCursor) return;
-  int x = ci.ptScreenPos.x - left;
-  int y = ci.ptScreenPos.y - top;
+  if (!GetCursorInfo(&ci) || !ci.hCursor) return {};
+  TPointer p{ci.hCursor, ci.ptScreenPos.x, ci.ptScreenPos.y};
   ICONINFO ii{};
   if (GetIconInfo(ci.hCursor, &ii)) {
-    x -= static_cast<int>(ii.xHotspot);
-    y -= static_cast<int>(ii.yHotspot);
+    p.X -= static_cast<int>(ii.xHotspot);
+    p.Y -= static_cast<int>(ii.yHotspot);
     if (ii.hbmMask) DeleteObject(ii.hbmMask);
     if (ii.hbmColor) DeleteObject(ii.hbmColor);
   }
-  DrawIcon(canvas, x, y, ci.hCursor);
+  return p;
+}
+
+void TCapture::DrawMouse(HDC canvas, int left, int top) {
+  const TPointer p = Pointer();
+  if (p.Cursor) DrawIcon(canvas, p.X - left, p.Y - top, p.Cursor);
 }
 
 TRect WindowBounds(HWND handle) {

@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
+
 #include "base/Types.h"
 #include "ui/Bitmap.h"
 
@@ -21,6 +23,9 @@ class TCapture {
   // The screen rectangle (virtual-screen coordinates) to `canvas` at (0, 0), cursor drawn
   // when ShowCursor is set.
   void Capture(HDC canvas, const TRect& rect);
+  // The same in bands of rows from the top, so that an encoder can start on the first rows
+  // while the rest is copied: `bandDone` gets the number of final rows after each band.
+  void Capture(HDC canvas, const TRect& rect, const std::function<void(int rows)>& bandDone);
   // Sizes the picture to the rectangle, then copies it.
   void Capture(TBitmap& bitmap, const TRect& rect);
   // A window (its visible frame) or, with no window, the monitor under the cursor.
@@ -33,6 +38,12 @@ class TCapture {
   void DrawMouse(HDC canvas, int left, int top);
 
  private:
+  struct TPointer {
+    HCURSOR Cursor = nullptr;
+    int X = 0, Y = 0;  // top left of its image on the screen
+  };
+  static TPointer Pointer();
+
   bool FShowCursor = true;
   HDC FDC = nullptr;
 };

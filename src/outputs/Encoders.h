@@ -2,8 +2,10 @@
 // memory, so a file is only written once its encoding has succeeded, and the upload can use
 // the PNG encoder on a worker thread (the encoders share no state).
 #pragma once
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "base/Errors.h"
@@ -21,9 +23,29 @@ void CheckPicture(const TPixelView& image);
 // rows are deflated on up to `Threads` threads (0: one per core). A picture of one block
 // is encoded on the calling thread alone. The file depends on the picture and `BlockBytes`
 // only, not on the number of threads.
+// The rows of a picture that is still being filled from the top, for an encoder that starts
+// before the copy has ended: the filler publishes each finished band of rows, the encoder's
+// workers wait for the rows they read.
+class TRowGate {
+ public:
+  // Rows [0, rows) are final.
+  void Publish(int rows);
+  // No more rows will come (the copy failed): waiting workers give up.
+  void Abandon();
+  // False when the rows will never come.
+  bool WaitFor(int rows);
+
+ private:
+  std::mutex FLock;
+  std::condition_variable FChanged;
+  int FReady = 0;
+  bool FAbandoned = false;
+};
+
 struct TPngSettings {
   unsigned Threads = 0;
   size_t BlockBytes = 256 * 1024;  // filtered bytes per block, rounded to whole rows
+  TRowGate* Rows = nullptr;        // null: every row is there already
 };
 std::vector<uint8_t> EncodePng(const TPixelView& image, const TPngSettings& settings = {});
 

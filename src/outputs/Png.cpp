@@ -135,7 +135,8 @@ class TBlockWorker {
  public:
   TBlockWorker(const TPixelView& image, size_t rowBytes) : FImage(image), FRowBytes(rowBytes) {}
 
-  TBlock Run(int first, int last, bool final) {
+  TBlock Run(int first, int last, bool final, TRowGate* gate) {
+    if (gate && !gate->WaitFor(last)) throw EEncoderError(L"캡쳐된 이미지가 비어 있습니다.");
     const int above = std::min(first, static_cast<int>((kWindow + FRowBytes - 1) / FRowBytes));
     FFiltered.resize(FRowBytes * static_cast<size_t>(last - first + above));
     uint8_t* dst = FFiltered.data();
@@ -161,6 +162,28 @@ class TBlockWorker {
 
 }  // namespace
 
+void TRowGate::Publish(int rows) {
+  {
+    std::lock_guard<std::mutex> hold(FLock);
+    FReady = std::max(FReady, rows);
+  }
+  FChanged.notify_all();
+}
+
+void TRowGate::Abandon() {
+  {
+    std::lock_guard<std::mutex> hold(FLock);
+    FAbandoned = true;
+  }
+  FChanged.notify_all();
+}
+
+bool TRowGate::WaitFor(int rows) {
+  std::unique_lock<std::mutex> hold(FLock);
+  FChanged.wait(hold, [&] { return FReady >= rows || FAbandoned; });
+  return FReady >= rows;
+}
+
 std::vector<uint8_t> EncodePng(const TPixelView& image, const TPngSettings& settings) {
   CheckPicture(image);
   const size_t rowBytes = 1 + static_cast<size_t>(image.Width) * 3;
@@ -178,7 +201,8 @@ std::vector<uint8_t> EncodePng(const TPixelView& image, const TPngSettings& sett
       TBlockWorker w(image, rowBytes);
       for (int i; (i = next.fetch_add(1)) < blocks;) {
         const int first = i * blockRows;
-        done[static_cast<size_t>(i)] = w.Run(first, std::min(image.Height, first + blockRows), i == blocks - 1);
+        done[static_cast<size_t>(i)] =
+            w.Run(first, std::min(image.Height, first + blockRows), i == blocks - 1, settings.Rows);
       }
     } catch (...) {
       errors[worker] = std::current_exception();

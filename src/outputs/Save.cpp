@@ -6,6 +6,9 @@
 #include <winspool.h>
 
 #include <algorithm>
+#include <exception>
+#include <system_error>
+#include <thread>
 
 #include "base/AutoStart.h"
 #include "base/FileNaming.h"
@@ -13,6 +16,7 @@
 #include "outputs/Encoders.h"
 #include "outputs/PrintLayout.h"
 #include "ui/Bitmap.h"
+#include "ui/Thread.h"
 
 std::wstring SystemErrorText(unsigned long code) {
   wchar_t* text = nullptr;
@@ -74,6 +78,44 @@ void RemoveStalePartFiles(const std::wstring& folder) {
 }
 
 void SavePNG(const TBitmap& bitmap, const std::wstring& path) { WriteWholeFile(path, EncodePng(bitmap.View())); }
+
+void SavePNGWhileFilling(const TBitmap& bitmap, const std::wstring& path,
+                         const std::function<void(const std::function<void(int rows)>&)>& fill) {
+  const TPixelView view = bitmap.View();
+  TRowGate gate;
+  TPngSettings settings;
+  settings.Rows = &gate;
+  std::vector<uint8_t> png;
+  std::exception_ptr error;
+  std::thread encoder;
+  try {
+    encoder = std::thread([&] {
+      try {
+        png = EncodePng(view, settings);
+      } catch (...) {
+        error = std::current_exception();
+      }
+    });
+  } catch (const std::system_error&) {
+    // No thread to spare: fill first, encode afterwards.
+    fill([](int) {});
+    WaitOrRaise([&] { SavePNG(bitmap, path); });
+    return;
+  }
+  try {
+    fill([&](int rows) { gate.Publish(rows); });
+  } catch (...) {
+    gate.Abandon();
+    encoder.join();
+    throw;
+  }
+  gate.Publish(view.Height);
+  WaitOrRaise([&] {
+    encoder.join();
+    if (error) std::rethrow_exception(error);
+    WriteWholeFile(path, png);
+  });
+}
 
 void SaveJPG(const TBitmap& bitmap, const std::wstring& path, uint8_t quality) {
   WriteWholeFile(path, EncodeJpeg(bitmap.View(), quality));

@@ -3,6 +3,7 @@
 // (and a file it would have replaced stays as it was).
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,13 @@ VANTORU_DECLARE_ERROR(EFileError, EError);
 VANTORU_DECLARE_ERROR(EPrinterError, EError);
 
 void SavePNG(const TBitmap& bitmap, const std::wstring& path);
+// SavePNG for a picture that `fill` is still filling from the top on this thread: `fill`
+// reports the number of final rows after each band to the function it is given. The
+// encoding starts on other threads with the first band; once the picture is whole, this
+// thread dispatches messages until the file is written. An error of `fill` is raised again
+// with nothing written.
+void SavePNGWhileFilling(const TBitmap& bitmap, const std::wstring& path,
+                         const std::function<void(const std::function<void(int rows)>&)>& fill);
 void SaveJPG(const TBitmap& bitmap, const std::wstring& path, uint8_t quality);
 void SaveGIF(const TBitmap& bitmap, const std::wstring& path);
 void SaveBMP(const TBitmap& bitmap, const std::wstring& path);

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include <gif_lib.h>
 #include <jpeglib.h>
@@ -372,6 +375,44 @@ TEST(Png, BlocksOnEveryCoreCostLessThanOnePercentOverOneStream) {
   // The usual block size gives the same file as one stream for a picture of one block.
   const TTestImage small = MakeScreenshot(160, 100);
   EXPECT_TRUE(EncodePng(small.View()) == EncodePng(small.View(), Blocks(SIZE_MAX, 1)));
+}
+
+// The picture is copied in bands while the encoder runs: its workers must read no row
+// before it is published (unpublished rows hold other bytes), and a copy that stops must not
+// leave them waiting.
+TEST(Png, APictureFilledWhileItIsEncodedGivesTheFileOfTheWholePicture) {
+  const TTestImage source = MakeScreenshot(500, 400);
+  const TBytes expected = EncodePng(source.View(), Blocks(30000, 1));
+  for (int band : {1, 7, 64, 400}) {
+    SCOPED_TRACE("bands of " + std::to_string(band) + " rows");
+    TTestImage target(source.Width, source.Height, source.Bpp);  // every byte 0xCD until copied
+    TRowGate gate;
+    TPngSettings s = Blocks(30000, 4);
+    s.Rows = &gate;
+    std::thread filler([&] {
+      for (int y = 0; y < source.Height; y += band) {
+        const int rows = std::min(band, source.Height - y);
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+        std::memcpy(target.Px(0, y), source.Px(0, y), static_cast<size_t>(source.Stride) * rows);
+        gate.Publish(y + rows);
+      }
+    });
+    const TBytes file = EncodePng(target.View(), s);
+    filler.join();
+    EXPECT_TRUE(file == expected);
+  }
+
+  TTestImage half(300, 200, 32);
+  TRowGate gate;
+  TPngSettings s = Blocks(10000, 3);
+  s.Rows = &gate;
+  std::thread filler([&] {
+    gate.Publish(100);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    gate.Abandon();
+  });
+  EXPECT_THROW(EncodePng(half.View(), s), EEncoderError);
+  filler.join();
 }
 
 // ---- JPEG
