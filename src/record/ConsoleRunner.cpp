@@ -318,7 +318,7 @@ class TRunnerThread final : public IRunnerEvents {
  public:
   // Creates the worker and starts its thread; the thread keeps the worker alive until its
   // end has been delivered.
-  static std::shared_ptr<TRunnerThread> Start(TConsoleRunner& owner, TProcessTimer& timer);
+  static std::shared_ptr<TRunnerThread> Start(TConsoleRunner& owner, TProcessTimer& timer, THandle& thread);
 
   bool Finished() const { return FFinished; }
   TInputLines& InputLines() { return FInputLines; }
@@ -394,17 +394,16 @@ TRunnerThread::TRunnerThread(TConsoleRunner& owner, TProcessTimer& timer)
   owner.FEndStatus.exchange(esStill_Active);
 }
 
-std::shared_ptr<TRunnerThread> TRunnerThread::Start(TConsoleRunner& owner, TProcessTimer& timer) {
+std::shared_ptr<TRunnerThread> TRunnerThread::Start(TConsoleRunner& owner, TProcessTimer& timer, THandle& thread) {
   std::shared_ptr<TRunnerThread> worker(new TRunnerThread(owner, timer));
   auto* keep = new std::shared_ptr<TRunnerThread>(worker);
-  HANDLE thread = CreateThread(nullptr, 0, &TRunnerThread::ThreadProc, keep, 0, nullptr);
+  thread.Reset(CreateThread(nullptr, 0, &TRunnerThread::ThreadProc, keep, 0, nullptr));
   if (!thread) {
     const DWORD err = GetLastError();
     delete keep;
     owner.FEndStatus.exchange(esNone);
     throw EConsoleRunner(L"Error creating Thread: " + SysErrorMessage(err));
   }
-  CloseHandle(thread);  // the thread ends by itself
   return worker;
 }
 
@@ -652,17 +651,23 @@ TConsoleRunner::~TConsoleRunner() {
     }
   }
   FThread.reset();
+  // Their ends have been delivered: what is left of them needs nothing from this thread.
+  for (const THandle& t : FWorkerThreads) WaitForSingleObject(t.Get(), 5000);
   FTimer.reset();
 }
 
 void TConsoleRunner::Execute() {
   if (FThread) throw EConsoleRunner(L"ConsoleRunner still running");
   if (FCommandLine.empty()) throw EConsoleRunner(L"No Commandline to execute");
+  // Only those already gone: this may run inside the previous worker's end delivery.
+  std::erase_if(FWorkerThreads, [](const THandle& t) { return WaitForSingleObject(t.Get(), 0) == WAIT_OBJECT_0; });
   if (!FTimer) FTimer = std::make_unique<TProcessTimer>();
   FLines.clear();
   FTimer->Beginning();
   try {
-    FThread = TRunnerThread::Start(*this, *FTimer);
+    THandle thread;
+    FThread = TRunnerThread::Start(*this, *FTimer, thread);
+    FWorkerThreads.push_back(std::move(thread));
   } catch (...) {
     FTimer->Ending();
     throw;

@@ -200,6 +200,10 @@ class TConsoleRunner {
   std::vector<std::wstring>* FOutputLines = nullptr;
   int FPriority = NORMAL_PRIORITY_CLASS;
   std::shared_ptr<TRunnerThread> FThread;
+  // The workers' threads not known to have ended: once its end is delivered a worker only
+  // frees itself, but it must be gone before the runner is, or it may still be ending while
+  // the process exits.
+  std::vector<THandle> FWorkerThreads;
   std::unique_ptr<TProcessTimer> FTimer;
   std::atomic<int> FEndStatus{esNone};
   PROCESS_INFORMATION FProcessInformation{};

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -349,6 +350,34 @@ TEST_F(ConsoleRunner, ManyShortRunsInARowLeaveNoHandleOrThread) {
   const uintptr_t after = HandleHighWater();
   EXPECT_LE(after, handles + 4 * 4) << "highest new handle before " << handles << ", after " << after;
   EXPECT_LE(ThreadCount(), threads + 1);
+}
+
+// After its end is delivered the worker still frees itself on its own thread; a runner
+// that is gone must have waited for that, or a process ending right after it may end while
+// the worker does (a crash at exit). The worker's copy of a handler, the last one, frees
+// slowly here.
+TEST_F(ConsoleRunner, OnceTheRunnerIsGoneSoIsItsWorker) {
+  struct TSlowToFree {
+    explicit TSlowToFree(std::atomic<bool>* freed) : Freed(freed) {}
+    std::atomic<bool>* Freed;
+    ~TSlowToFree() {
+      Sleep(300);
+      *Freed = true;
+    }
+  };
+  for (bool waitForTheEnd : {true, false}) {
+    SCOPED_TRACE(waitForTheEnd ? "ended" : "destroyed while running");
+    std::atomic<bool> freed{false};
+    {
+      auto run = std::make_unique<TRun>(Child(waitForTheEnd ? L"write hi\\r\\n exit=3" : L"hang"));
+      run->R.OnNewChar = [slow = std::make_shared<TSlowToFree>(&freed)](TConsoleRunner&, wchar_t) {};
+      run->R.Execute();
+      run->R.OnNewChar = nullptr;  // the worker's copy is the last
+      if (waitForTheEnd) ASSERT_TRUE(run->WaitEnd());
+      else ASSERT_TRUE(run->WaitLine(L"line:ready"));
+    }
+    EXPECT_TRUE(freed);
+  }
 }
 
 TEST(ProcessTimer, TicksThroughTheMessageLoopAndTheShutdownCheckCatchesAStrayOne) {
