@@ -8,4 +8,18 @@ if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
 fi
 export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1
-exec /usr/lib/wine/wine64 "$@"
+out=$(mktemp) err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+/usr/lib/wine/wine64 "$@" >"$out" 2>"$err"
+rc=$?
+# A test program writes before its first test, and flushes its output after each one. A
+# failure with nothing written means it never got going: under load Wine now and then fails
+# to start a process. Such a start is tried once more, and says so.
+if [ "$rc" -ne 0 ] && [ ! -s "$out" ] && [ ! -s "$err" ]; then
+  echo "wine-run.sh: $1 ended with code $rc before writing anything; started again" >&2
+  /usr/lib/wine/wine64 "$@" >"$out" 2>"$err"
+  rc=$?
+fi
+cat "$out"
+cat "$err" >&2
+exit "$rc"
