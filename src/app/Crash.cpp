@@ -200,11 +200,7 @@ class TFrmCrash : public TWindow {
     CreateWnd(cls, Translate(L"반토루").c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN,
               WS_EX_DLGMODALFRAME | WS_EX_TOPMOST | WS_EX_APPWINDOW, nullptr, 0, 0, kClientW, kClientH);
     SetClientSize(kClientW, kClientH);
-    RECT wr{};
-    GetWindowRect(FHandle, &wr);
-    SetWindowPos(FHandle, nullptr, (GetSystemMetrics(SM_CXSCREEN) - (wr.right - wr.left)) / 2,
-                 (GetSystemMetrics(SM_CYSCREEN) - (wr.bottom - wr.top)) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CenterOnScreen();
     const DWORD vis = WS_VISIBLE;
     AddChild(L"LblCrash", TChildKind::Label, L"STATIC", Translate(L"프로그램에 문제가 생겨 종료되었습니다."), vis, 0, 60,
              14, 326, 18, 1001);

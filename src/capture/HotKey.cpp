@@ -18,11 +18,7 @@ TFrmHotKey::TFrmHotKey(HWND owner) {
   CreateWnd(cls, L"단축키 설정", WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_DLGMODALFRAME, owner, 0,
             0, 320, 160);
   SetClientSize(299, 121);
-  RECT wr{};
-  GetWindowRect(FHandle, &wr);
-  SetWindowPos(FHandle, nullptr, (GetSystemMetrics(SM_CXSCREEN) - (wr.right - wr.left)) / 2,
-               (GetSystemMetrics(SM_CYSCREEN) - (wr.bottom - wr.top)) / 2, 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  CenterOnScreen();
 
   const DWORD vis = WS_VISIBLE | WS_CLIPSIBLINGS;
   AddChild(L"GrpConfig", TChildKind::Group, L"BUTTON", L"설정", vis | BS_GROUPBOX, 0, 8, 6, 283, 72,

@@ -414,11 +414,7 @@ TFrmIExplorer::TFrmIExplorer() {
   CreateWnd(cls, ApplicationTitle().c_str(), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, WS_EX_APPWINDOW, nullptr,
             CW_USEDEFAULT, CW_USEDEFAULT, 700, 600);
   SetClientSize(kClientW, kClientH);
-  RECT wr{};
-  GetWindowRect(FHandle, &wr);
-  SetWindowPos(FHandle, nullptr, (GetSystemMetrics(SM_CXSCREEN) - (wr.right - wr.left)) / 2,
-               (GetSystemMetrics(SM_CYSCREEN) - (wr.bottom - wr.top)) / 2, 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  CenterOnScreen();
 
   AddChild(L"BtnBack", TChildKind::Button, L"BUTTON", L"", WS_VISIBLE | BS_OWNERDRAW | WS_DISABLED, 0, 0, 0,
            kButtonW, kBarH, iectl::BtnBack);

@@ -23,11 +23,7 @@ TFrmSize::TFrmSize(HWND owner) {
   CreateWnd(cls, L"영역크기 설정", WS_POPUP | WS_CAPTION | WS_SYSMENU,
             WS_EX_DLGMODALFRAME | WS_EX_TOPMOST, owner, 0, 0, 400, 370);
   SetClientSize(386, 330);
-  RECT wr{};
-  GetWindowRect(FHandle, &wr);
-  SetWindowPos(FHandle, nullptr, (GetSystemMetrics(SM_CXSCREEN) - (wr.right - wr.left)) / 2,
-               (GetSystemMetrics(SM_CYSCREEN) - (wr.bottom - wr.top)) / 2, 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  CenterOnScreen();
 
   const wchar_t* captions[] = {L"현재크기", L"사용자 정의 #1", L"사용자 정의 #2", L"사용자 정의 #3"};
   const DWORD vis = WS_VISIBLE | WS_CLIPSIBLINGS;

@@ -243,6 +243,14 @@ void TWindow::SetClientSize(int w, int h) {
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+void TWindow::CenterOnScreen() {
+  RECT wr{};
+  GetWindowRect(FHandle, &wr);
+  SetWindowPos(FHandle, nullptr, (GetSystemMetrics(SM_CXSCREEN) - (wr.right - wr.left)) / 2,
+               (GetSystemMetrics(SM_CYSCREEN) - (wr.bottom - wr.top)) / 2, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 int TWindow::ShowModal() {
   HWND owner = GetWindow(FHandle, GW_OWNER);
   const bool disable = owner && IsWindowEnabled(owner);

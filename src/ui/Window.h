@@ -97,6 +97,8 @@ class TWindow {
   void GroupBoxesToBack();
   // Client size in design pixels -> window size at the current DPI.
   void SetClientSize(int w, int h);
+  // Moves the window to the middle of the primary screen, keeping its size.
+  void CenterOnScreen();
 
   HWND FHandle = nullptr;
   std::wstring FDesignCaption;

@@ -26,15 +26,6 @@ class Keyboard : public TE2ETest {
   static bool FocusBecomes(HWND wnd, HWND control) {
     return WaitFor([&] { return Focus(wnd) == control; }, 3s);
   }
-  static HWND Shown(TVantoru& v, const wchar_t* cls) {
-    HWND found = nullptr;
-    WaitFor([&] {
-      auto w = ProcessWindows(v.Process().Pid(), cls, true);
-      found = w.empty() ? nullptr : w.front();
-      return found != nullptr;
-    }, 5s);
-    return found;
-  }
   // The control shows the selection colour somewhere: how a focused drop-down list shows focus.
   static bool ShowsHighlight(HWND control) {
     RECT r{};
@@ -82,7 +73,7 @@ TEST_F(Keyboard, HotKeyDialogAnswersSpaceEnterAndEscape) {
   SetString(kSettingsKey, L"language", L"en");
   auto v = TVantoru::Start();
   PostMessageW(v.Window(), WM_COMMAND, cmd::N1, 0);
-  HWND dialog = Shown(v, L"TFrmHotKey");
+  HWND dialog = WaitProcessWindow(v.Process().Pid(), L"TFrmHotKey", 5s);
   ASSERT_NE(dialog, nullptr);
   SetForegroundWindow(dialog);
   HWND shift = GetDlgItem(dialog, hotkeyctl::ChkShift), list = GetDlgItem(dialog, hotkeyctl::ChkHotKey);
@@ -128,10 +119,10 @@ TEST_F(Keyboard, SizeDialogAppliesItsGroupOnEnterAndClosesOnEscape) {
   SetString(kSettingsKey, L"language", L"en");
   auto v = TVantoru::Start();
   v.SelectInList(ctl::ChkArea, 1);
-  HWND frame = Shown(v, L"TFrmArea");
+  HWND frame = WaitProcessWindow(v.Process().Pid(), L"TFrmArea", 5s);
   ASSERT_NE(frame, nullptr);
   PostMessageW(frame, WM_COMMAND, areacmd::PopConfig, 0);
-  HWND dialog = Shown(v, L"TFrmSize");
+  HWND dialog = WaitProcessWindow(v.Process().Pid(), L"TFrmSize", 5s);
   ASSERT_NE(dialog, nullptr);
   SetForegroundWindow(dialog);
   HWND width = GetDlgItem(dialog, sizectl::Of(sizectl::EditWidth, 0));

@@ -21,6 +21,7 @@
 #include "capture/FrameIds.h"
 #include "capture/IExplorer.h"
 #include "e2e/Captures.h"
+#include "e2e/Desktop.h"
 #include "e2e/Driver.h"
 #include "e2e/HttpServer.h"
 #include "e2e/Probe.h"
@@ -229,16 +230,6 @@ class ScreenTour : public TE2ETest, public ::testing::WithParamInterface<std::pa
     WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 3s);
   }
 
-  HWND WaitWindow(TVantoru& v, const wchar_t* cls) {
-    HWND found = nullptr;
-    WaitFor([&] {
-      auto w = ProcessWindows(v.Process().Pid(), cls, true);
-      found = w.empty() ? nullptr : w.front();
-      return found != nullptr;
-    }, 10s);
-    return found;
-  }
-
   // A 24-bit BMP of a screen rectangle in VANTORU_SHOTS: NAME-LANG-DPI.bmp.
   void Shot(const RECT& r, const char* name) const {
     wchar_t dir[MAX_PATH] = {};
@@ -279,7 +270,7 @@ TEST_P(ScreenTour, EveryWindowPaintsEachControlInOneLanguage) {
   ASSERT_TRUE(CopyFileW((BuildDir() + L"ffmpeg-standin.exe").c_str(), (folder + L"ffmpeg.exe").c_str(), FALSE));
   auto v = TVantoru::Start(L"", folder, {L"VANTORU_SERVICE_URL=http://127.0.0.1:" + std::to_wstring(service.Port())});
 
-  HWND update = WaitWindow(v, L"TMessageForm");
+  HWND update = WaitProcessWindow(v.Process().Pid(), L"TMessageForm");
   ExpectWindow(update, "update");
   PostMessageW(update, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(update, IDNO)));
   ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(update); }));
@@ -297,7 +288,7 @@ TEST_P(ScreenTour, EveryWindowPaintsEachControlInOneLanguage) {
 
   // The hotkey dialog.
   PostMessageW(v.Window(), WM_COMMAND, cmd::N1, 0);
-  HWND hotkey = WaitWindow(v, L"TFrmHotKey");
+  HWND hotkey = WaitProcessWindow(v.Process().Pid(), L"TFrmHotKey");
   ExpectWindow(hotkey, "hotkey");
   PostMessageW(hotkey, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(hotkey); }));
@@ -305,7 +296,7 @@ TEST_P(ScreenTour, EveryWindowPaintsEachControlInOneLanguage) {
   // The region frame, its menu and the size dialog; then a floating picture and its menu.
   v.SelectInList(ctl::ChkSaveTo, 10);
   v.SelectInList(ctl::ChkArea, 1);
-  HWND frame = WaitWindow(v, L"TFrmArea");
+  HWND frame = WaitProcessWindow(v.Process().Pid(), L"TFrmArea");
   ExpectWindow(frame, "region");
   HWND head = GetDlgItem(frame, areactl::PnlHead);
   RECT hr{};
@@ -313,12 +304,12 @@ TEST_P(ScreenTour, EveryWindowPaintsEachControlInOneLanguage) {
   PostMessageW(head, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(head), MAKELPARAM(hr.left + 10, hr.top + 10));
   ExpectMenus(v, 1, "region-menu");
   PostMessageW(frame, WM_COMMAND, areacmd::PopConfig, 0);
-  HWND size = WaitWindow(v, L"TFrmSize");
+  HWND size = WaitProcessWindow(v.Process().Pid(), L"TFrmSize");
   ExpectWindow(size, "size");
   PostMessageW(size, WM_CLOSE, 0, 0);
   ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(size); }));
   EXPECT_EQ(v.SendCommand(L"{\"command\":\"capture\"}"), 1);
-  HWND floating = WaitWindow(v, L"TFrmFloating");
+  HWND floating = WaitProcessWindow(v.Process().Pid(), L"TFrmFloating");
   ASSERT_NE(floating, nullptr);
   RECT fr{};
   GetWindowRect(floating, &fr);
@@ -329,7 +320,7 @@ TEST_P(ScreenTour, EveryWindowPaintsEachControlInOneLanguage) {
 
   // The web page window; a floating picture of a web page is refused with a message.
   v.SelectInList(ctl::ChkArea, 5);
-  HWND web = WaitWindow(v, L"TFrmIExplorer");
+  HWND web = WaitProcessWindow(v.Process().Pid(), L"TFrmIExplorer");
   ExpectWindow(web, "web", web ? GetDlgItem(web, iectl::WB) : nullptr);
   auto refused = v.SendCommandAsync(L"{\"command\":\"capture\"}");
   ExpectMessageBox(v, "message-unsupported");
@@ -351,7 +342,7 @@ TEST_P(ScreenTour, EveryWindowPaintsEachControlInOneLanguage) {
   v.SelectInList(ctl::ChkSaveTo, 8);
   auto upload = v.SendCommandAsync(L"{\"command\":\"capture\"}");
   HWND box = WaitMessageBox(v.Process().Pid());
-  HWND bar = WaitWindow(v, L"TProgressForm");
+  HWND bar = WaitProcessWindow(v.Process().Pid(), L"TProgressForm");
   ASSERT_NE(bar, nullptr);
   RECT br{};
   GetWindowRect(bar, &br);
@@ -404,18 +395,7 @@ std::string Text(const RECT& r) {
          std::to_string(r.bottom) + ")";
 }
 
-class DpiChange : public TE2ETest {
- protected:
-  HWND Shown(TVantoru& v, const wchar_t* cls) {
-    HWND found = nullptr;
-    WaitFor([&] {
-      auto w = ProcessWindows(v.Process().Pid(), cls, true);
-      found = w.empty() ? nullptr : w.front();
-      return found != nullptr;
-    }, 10s);
-    return found;
-  }
-};
+class DpiChange : public TE2ETest {};
 
 // A move to a monitor of 144 DPI (WM_DPICHANGED with the system's suggested rectangle): the
 // windows whose size is what they show keep their pixels, the designed ones grow.
@@ -428,7 +408,7 @@ TEST_F(DpiChange, WindowsSizedByWhatTheyShowKeepTheirBoundsAndDesignedOnesScale)
 
   // The hotkey dialog scales with its design.
   PostMessageW(v.Window(), WM_COMMAND, cmd::N1, 0);
-  HWND hotkey = Shown(v, L"TFrmHotKey");
+  HWND hotkey = WaitProcessWindow(v.Process().Pid(), L"TFrmHotKey");
   ASSERT_NE(hotkey, nullptr);
   const RECT dialogBefore = BoundsOf(hotkey);
   ChangeDpi(hotkey, 144);
@@ -442,7 +422,7 @@ TEST_F(DpiChange, WindowsSizedByWhatTheyShowKeepTheirBoundsAndDesignedOnesScale)
   v.SelectInList(ctl::ChkArea, 1);
   TPatternWindow pattern(300, 150, 700, 550);  // under the whole hole of the centred frame
   EXPECT_EQ(v.SendCommand(L"{\"command\":\"capture\"}"), 1);
-  HWND floating = Shown(v, L"TFrmFloating");
+  HWND floating = WaitProcessWindow(v.Process().Pid(), L"TFrmFloating");
   ASSERT_NE(floating, nullptr);
   const RECT fr = BoundsOf(floating);
   TPixels before;
@@ -463,7 +443,7 @@ TEST_F(DpiChange, WindowsSizedByWhatTheyShowKeepTheirBoundsAndDesignedOnesScale)
   // The recorder's mirror keeps the region's size.
   v.SelectInList(ctl::ChkSaveTo, 5);
   EXPECT_EQ(v.SendCommand(L"{\"command\":\"capture\"}"), 1);
-  HWND mirror = Shown(v, L"TVirtualScreen");
+  HWND mirror = WaitProcessWindow(v.Process().Pid(), L"TVirtualScreen");
   ASSERT_NE(mirror, nullptr);
   const RECT mr = BoundsOf(mirror);
   ChangeDpi(mirror, 144);
@@ -476,7 +456,7 @@ TEST_F(DpiChange, WindowsSizedByWhatTheyShowKeepTheirBoundsAndDesignedOnesScale)
   // The picker's outline stays around its target.
   v.SelectInList(ctl::ChkSaveTo, 0);
   v.SelectInList(ctl::ChkArea, 4);
-  HWND line = Shown(v, L"TFrmLine");
+  HWND line = WaitProcessWindow(v.Process().Pid(), L"TFrmLine");
   ASSERT_NE(line, nullptr);
   const RECT lr = BoundsOf(line);
   ChangeDpi(line, 144);
@@ -486,7 +466,7 @@ TEST_F(DpiChange, WindowsSizedByWhatTheyShowKeepTheirBoundsAndDesignedOnesScale)
   // The drag overlay keeps covering the whole virtual screen.
   v.SelectInList(ctl::ChkArea, 2);
   auto drag = v.SendCommandAsync(L"{\"command\":\"capture\"}");
-  HWND overlay = Shown(v, L"TFrmDrag");
+  HWND overlay = WaitProcessWindow(v.Process().Pid(), L"TFrmDrag");
   ASSERT_NE(overlay, nullptr);
   const RECT screen{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
                     GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
