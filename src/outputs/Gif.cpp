@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <system_error>
 #include <memory>
 #include <thread>
 
+#include "base/Workers.h"
 #include "outputs/Encoders.h"
 
 namespace {
@@ -211,16 +211,7 @@ class TDitherer {
     auto work = [this] {
       for (int y; (y = FNextRow.fetch_add(1)) < FImage.Height;) Row(y);
     };
-    std::vector<std::thread> helpers;
-    for (unsigned t = 1; t < FThreads; ++t) {
-      try {
-        helpers.emplace_back(work);
-      } catch (const std::system_error&) {
-        break;
-      }
-    }
-    work();
-    for (std::thread& h : helpers) h.join();
+    RunOnWorkers(FThreads, [&](unsigned) { work(); });
     return std::move(FIndices);
   }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "base/Workers.h"
 #include "outputs/Encoders.h"
 
 namespace {
@@ -160,6 +161,17 @@ class TBlockWorker {
   TDeflater FDeflater;
 };
 
+// First row of each block. Blocks of `blockBytes`; on pictures of more than four blocks the
+// last two blocks' worth of rows go in quarters, so that whoever takes the last block ends
+// soon after the others.
+std::vector<int> BlockStarts(int height, size_t rowBytes, size_t blockBytes) {
+  const int rows = static_cast<int>(std::clamp<size_t>(blockBytes / rowBytes, 1, static_cast<size_t>(height)));
+  const int tail = height > 4 * rows ? 2 * rows : 0, small = std::max(1, rows / 4);
+  std::vector<int> starts;
+  for (int y = 0; y < height; y += height - y > tail ? rows : small) starts.push_back(y);
+  return starts;
+}
+
 }  // namespace
 
 void TRowGate::Publish(int rows) {
@@ -187,40 +199,27 @@ bool TRowGate::WaitFor(int rows) {
 std::vector<uint8_t> EncodePng(const TPixelView& image, const TPngSettings& settings) {
   CheckPicture(image);
   const size_t rowBytes = 1 + static_cast<size_t>(image.Width) * 3;
-  const int blockRows = static_cast<int>(std::clamp<size_t>(settings.BlockBytes / rowBytes, 1, image.Height));
-  const int blocks = (image.Height + blockRows - 1) / blockRows;
+  std::vector<int> starts = BlockStarts(image.Height, rowBytes, settings.BlockBytes);
+  const int blocks = static_cast<int>(starts.size());
+  starts.push_back(image.Height);
   unsigned threads = settings.Threads ? settings.Threads : std::max(1u, std::thread::hardware_concurrency());
   threads = std::min<unsigned>(threads, static_cast<unsigned>(blocks));
 
   // Workers take the next block until none is left; the first error stops them all.
   std::vector<TBlock> done(static_cast<size_t>(blocks));
   std::atomic<int> next{0};
-  std::vector<std::exception_ptr> errors(threads);
-  auto work = [&](unsigned worker) {
+  RunOnWorkers(threads, [&](unsigned) {
     try {
       TBlockWorker w(image, rowBytes);
       for (int i; (i = next.fetch_add(1)) < blocks;) {
-        const int first = i * blockRows;
-        done[static_cast<size_t>(i)] =
-            w.Run(first, std::min(image.Height, first + blockRows), i == blocks - 1, settings.Rows);
+        const size_t at = static_cast<size_t>(i);
+        done[at] = w.Run(starts[at], starts[at + 1], i == blocks - 1, settings.Rows);
       }
     } catch (...) {
-      errors[worker] = std::current_exception();
       next = blocks;
+      throw;
     }
-  };
-  std::vector<std::thread> helpers;
-  for (unsigned t = 1; t < threads; ++t) {
-    try {
-      helpers.emplace_back(work, t);
-    } catch (const std::system_error&) {
-      break;  // the threads already running share the blocks
-    }
-  }
-  work(0);
-  for (std::thread& t : helpers) t.join();
-  for (const std::exception_ptr& e : errors)
-    if (e) std::rethrow_exception(e);
+  });
 
   static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   std::vector<uint8_t> out(kSignature, kSignature + 8);

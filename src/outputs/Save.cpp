@@ -7,12 +7,13 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <system_error>
-#include <thread>
 
 #include "base/AutoStart.h"
 #include "base/FileNaming.h"
 #include "base/Handles.h"
+#include "base/Workers.h"
 #include "outputs/Encoders.h"
 #include "outputs/PrintLayout.h"
 #include "ui/Bitmap.h"
@@ -86,16 +87,9 @@ void SavePNGWhileFilling(const TBitmap& bitmap, const std::wstring& path,
   TPngSettings settings;
   settings.Rows = &gate;
   std::vector<uint8_t> png;
-  std::exception_ptr error;
-  std::thread encoder;
+  std::optional<TWorkerJob> encoder;
   try {
-    encoder = std::thread([&] {
-      try {
-        png = EncodePng(view, settings);
-      } catch (...) {
-        error = std::current_exception();
-      }
-    });
+    encoder.emplace([&] { png = EncodePng(view, settings); });
   } catch (const std::system_error&) {
     // No thread to spare: fill first, encode afterwards.
     fill([](int) {});
@@ -106,13 +100,12 @@ void SavePNGWhileFilling(const TBitmap& bitmap, const std::wstring& path,
     fill([&](int rows) { gate.Publish(rows); });
   } catch (...) {
     gate.Abandon();
-    encoder.join();
+    encoder.reset();
     throw;
   }
   gate.Publish(view.Height);
   WaitOrRaise([&] {
-    encoder.join();
-    if (error) std::rethrow_exception(error);
+    encoder->Wait();
     WriteWholeFile(path, png);
   });
 }
