@@ -33,6 +33,8 @@ constexpr UINT WM_TRAYICON = WM_APP + 20;
 constexpr UINT WM_SHOWTRAYICON = WM_APP + 21;
 constexpr UINT_PTR kTmrColor = 1;
 constexpr UINT_PTR kTmrRec = 2;
+constexpr UINT_PTR kTmrSpare = 3;  // frees the picture kept for the next capture
+constexpr UINT kSpareMs = 10000;
 
 constexpr const wchar_t* kModes[] = {L"전체화면 캡쳐", L"영역화면 캡쳐",    L"드래그영역 캡쳐", L"활성중인 화면 캡쳐",
                                      L"윈도우 컨트롤 캡쳐", L"웹페이지 캡쳐", L"색상 추출"};
@@ -407,8 +409,7 @@ void TFrmVantoru::CaptureStart() {
     // Straight to a PNG file: sized now, copied below while the encoder starts on its
     // first rows.
     rect = *screen;
-    bitmap = std::make_unique<TBitmap>();
-    bitmap->SetSize(rect.Width(), rect.Height());
+    bitmap = PictureFor(rect);
     overlapped = true;
   } else {
     Capture(bitmap, rect);
@@ -421,8 +422,12 @@ void TFrmVantoru::CaptureStart() {
       handedOver = RecognizeText(std::move(bitmap));
       if (handedOver) return;
     } else {
-      if (overlapped) CaptureToPng(*bitmap, rect);
-      else Deliver(bitmap, rect, output);
+      if (overlapped) {
+        CaptureToPng(*bitmap, rect);
+        KeepPicture(std::move(bitmap));
+      } else {
+        Deliver(bitmap, rect, output);
+      }
       if (PlaysSound(TSoundMoment::AfterDelivery, mode, sound)) PlayCaptureSound();
       if (output == toUpload) CaptureUpload(*bitmap);
     }
@@ -441,6 +446,30 @@ void TFrmVantoru::Capture(std::unique_ptr<TBitmap>& bitmap, TRect& rect) {
   } else if (CaptureMode() == caWebPage) {
     CaptureWebPage(*bitmap);
   }
+}
+
+std::unique_ptr<TBitmap> TFrmVantoru::PictureFor(const TRect& rect) {
+  // The copy writes every pixel of a rectangle inside one monitor, so the last capture's
+  // picture will do; a new one's memory is only paged in as the copy first writes it
+  // (milliseconds at full HD, tens at 4K).
+  std::unique_ptr<TBitmap> b = std::move(FSparePicture);
+  const RECT r{rect.Left, rect.Top, rect.Right, rect.Bottom};
+  MONITORINFO mi{};
+  mi.cbSize = sizeof(mi);
+  const HMONITOR monitor = MonitorFromRect(&r, MONITOR_DEFAULTTONULL);
+  const bool inside = monitor && GetMonitorInfoW(monitor, &mi) && r.left >= mi.rcMonitor.left &&
+                      r.top >= mi.rcMonitor.top && r.right <= mi.rcMonitor.right && r.bottom <= mi.rcMonitor.bottom;
+  if (!b || !inside || b->Width() != rect.Width() || b->Height() != rect.Height() || b->BitsPerPixel() != 32) {
+    b = std::make_unique<TBitmap>();
+    b->SetSize(rect.Width(), rect.Height());
+  }
+  return b;
+}
+
+void TFrmVantoru::KeepPicture(std::unique_ptr<TBitmap> bitmap) {
+  // Kept for a capture that follows within seconds, then freed.
+  FSparePicture = std::move(bitmap);
+  SetTimer(FHandle, kTmrSpare, kSpareMs, nullptr);
 }
 
 std::optional<TRect> TFrmVantoru::ScreenRectOfMode() {
@@ -813,6 +842,8 @@ LRESULT TFrmVantoru::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DESTROY:
       KillTimer(FHandle, kTmrColor);
       KillTimer(FHandle, kTmrRec);
+      KillTimer(FHandle, kTmrSpare);
+      FSparePicture.reset();
       FloatDelete(nullptr);
       DestroyOwnedWindows();
       FTrayIcon.reset();
@@ -832,6 +863,10 @@ LRESULT TFrmVantoru::WndProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_TIMER:
       if (wp == kTmrColor) TmrColorTimer();
       else if (wp == kTmrRec) TmrRecTimer();
+      else if (wp == kTmrSpare) {
+        KillTimer(FHandle, kTmrSpare);
+        FSparePicture.reset();
+      }
       return 0;
     case WM_TRAYICON:
       if (FTrayIcon) FTrayIcon->HandleCallback(lp);

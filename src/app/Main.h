@@ -74,6 +74,8 @@ class TFrmVantoru : public TWindow {
   void CaptureStart();
   void Capture(std::unique_ptr<TBitmap>& bitmap, TRect& rect);
   std::optional<TRect> ScreenRectOfMode();  // for the modes that copy a screen rectangle
+  std::unique_ptr<TBitmap> PictureFor(const TRect& rect);  // for a copy of a screen rectangle
+  void KeepPicture(std::unique_ptr<TBitmap> bitmap);
   void CaptureColor();
   void ChkAreaChange();
   void TmrColorTimer();
@@ -169,6 +171,7 @@ class TFrmVantoru : public TWindow {
   COLORREF FColor = RGB(255, 255, 255);
 
   std::unique_ptr<TCapture> FCapture;
+  std::unique_ptr<TBitmap> FSparePicture;  // the last capture's, kept briefly for the next
   std::unique_ptr<TTrayIcon> FTrayIcon;
   TPopupMenu FMenu;
   TPopupMenu FPick;

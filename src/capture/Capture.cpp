@@ -6,6 +6,21 @@
 
 #include "base/AutoStart.h"
 
+namespace {
+
+// Copies the screen rectangle at (sx, sy) into the canvas at (x, y). Only the desktop's own
+// pixels are read, the rest is black: under Wine a read that reaches past the desktop's edge
+// comes back black as a whole.
+void CopyScreen(HDC canvas, int x, int y, int w, int h, HDC screen, int sx, int sy) {
+  const int vl = GetSystemMetrics(SM_XVIRTUALSCREEN), vt = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  const int vr = vl + GetSystemMetrics(SM_CXVIRTUALSCREEN), vb = vt + GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  const int l = std::max(sx, vl), t = std::max(sy, vt), r = std::min(sx + w, vr), b = std::min(sy + h, vb);
+  if (l != sx || t != sy || r != sx + w || b != sy + h) PatBlt(canvas, x, y, w, h, BLACKNESS);
+  if (l < r && t < b) BitBlt(canvas, x + l - sx, y + t - sy, r - l, b - t, screen, l, t, SRCCOPY | CAPTUREBLT);
+}
+
+}  // namespace
+
 TCapture::TCapture() : FDC(GetDC(nullptr)) {}
 
 TCapture::~TCapture() {
@@ -13,7 +28,7 @@ TCapture::~TCapture() {
 }
 
 void TCapture::Capture(HDC canvas, const TRect& rect) {
-  BitBlt(canvas, 0, 0, rect.Width(), rect.Height(), FDC, rect.Left, rect.Top, SRCCOPY | CAPTUREBLT);
+  CopyScreen(canvas, 0, 0, rect.Width(), rect.Height(), FDC, rect.Left, rect.Top);
   if (FShowCursor) DrawMouse(canvas, rect.Left, rect.Top);
 }
 
@@ -25,7 +40,7 @@ void TCapture::Capture(HDC canvas, const TRect& rect, const std::function<void(i
   const TPointer pointer = FShowCursor ? Pointer() : TPointer{};
   for (int y = 0; y < height; y += band) {
     const int rows = std::min(band, height - y);
-    BitBlt(canvas, 0, y, width, rows, FDC, rect.Left, rect.Top + y, SRCCOPY | CAPTUREBLT);
+    CopyScreen(canvas, 0, y, width, rows, FDC, rect.Left, rect.Top + y);
     if (pointer.Cursor) {
       const int saved = SaveDC(canvas);
       IntersectClipRect(canvas, 0, y, width, y + rows);

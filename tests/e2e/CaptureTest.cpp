@@ -171,6 +171,44 @@ TEST_F(Capture, ActiveWindowIsCapturedAtItsOwnBounds) {
   EXPECT_EQ(WorstDifference(png, pattern, 300, 200), 0);
 }
 
+// One capture's picture serves the next of the same size: each file must still show the
+// screen of its own moment, and a window reaching past the screen's edge its part off the
+// screen black, as in a picture of its own.
+TEST_F(Capture, EachCaptureShowsTheScreenOfItsOwnMoment) {
+  TPatternWindow window(300, 200, 210, 130, 0xD02020);
+  SetDword(kSettingsKey, L"area", 3);
+  auto v = TVantoru::Start();
+  auto capture = [&](int number) {
+    SetForegroundWindow(window.Handle());
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == window.Handle(); }));
+    EXPECT_EQ(CaptureNow(v), L"");
+    return DecodeImageFile(FSaveDir + FormatName(number, L"png"));
+  };
+  auto count = [](const TPixels& p, int x0, int x1, uint32_t color) {
+    int n = 0;
+    for (int y = 0; y < p.Height; ++y)
+      for (int x = x0; x < x1; ++x) n += p.At(x, y) == color;
+    return n;
+  };
+  const TPixels red = capture(1);
+  ASSERT_EQ(red.Width, 210);
+  EXPECT_EQ(count(red, 0, 210, 0xD02020), 210 * 130);
+
+  window.SetColor(0x2040D0);
+  const TPixels blue = capture(2);
+  ASSERT_EQ(blue.Width, 210);
+  EXPECT_EQ(count(blue, 0, 210, 0x2040D0), 210 * 130);
+
+  // 110 of its 210 columns past the right edge.
+  const int screenW = GetSystemMetrics(SM_CXSCREEN);
+  SetWindowPos(window.Handle(), nullptr, screenW - 100, 200, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ASSERT_TRUE(WaitFor([&] { return ReadScreen(screenW - 100, 200, 100, 130).At(50, 60) == 0x2040D0; }));
+  const TPixels half = capture(3);
+  ASSERT_EQ(half.Width, 210);
+  EXPECT_EQ(count(half, 0, 100, 0x2040D0), 100 * 130);
+  EXPECT_EQ(count(half, 100, 210, 0), 110 * 130);
+}
+
 TEST_F(Capture, ARequestDuringASaveIsAnsweredAtOnceAndTurnedAway) {
   // The whole screen in a pattern: a picture that takes a while to encode.
   const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
