@@ -33,15 +33,17 @@ void TCapture::Capture(HDC canvas, const TRect& rect) {
 }
 
 void TCapture::Capture(HDC canvas, const TRect& rect, const std::function<void(int rows)>& bandDone) {
-  // Sixteen bands: enough overlap, few calls. The pointer is read once and each band gets
-  // its part of it, so the picture is the one a single copy would give.
+  // Sixteen bands, or more of about 512 KB each on large screens: under Wine a larger read
+  // of the screen costs several times as much per byte. The pointer is read once and drawn
+  // into the bands it covers, each its part, so the picture is the one a single copy gives.
   const int width = rect.Width(), height = rect.Height();
-  const int band = std::max(32, (height + 15) / 16);
+  const int band = std::max(32, std::min((height + 15) / 16, (512 * 1024) / std::max(1, width * 4)));
   const TPointer pointer = FShowCursor ? Pointer() : TPointer{};
   for (int y = 0; y < height; y += band) {
     const int rows = std::min(band, height - y);
     CopyScreen(canvas, 0, y, width, rows, FDC, rect.Left, rect.Top + y);
-    if (pointer.Cursor) {
+    const int top = rect.Top + y;
+    if (pointer.Cursor && pointer.Y < top + rows + pointer.Extent && pointer.Y + 2 * pointer.Extent > top) {
       const int saved = SaveDC(canvas);
       IntersectClipRect(canvas, 0, y, width, y + rows);
       DrawIcon(canvas, pointer.X - rect.Left, pointer.Y - rect.Top, pointer.Cursor);
@@ -73,10 +75,13 @@ TCapture::TPointer TCapture::Pointer() {
   ci.cbSize = sizeof(ci);  // 20 on 32-bit, 24 on 64-bit: the record's own size
   if (!GetCursorInfo(&ci) || !ci.hCursor) return {};
   TPointer p{ci.hCursor, ci.ptScreenPos.x, ci.ptScreenPos.y};
+  p.Extent = std::max(GetSystemMetrics(SM_CYICON), GetSystemMetrics(SM_CYCURSOR));
   ICONINFO ii{};
   if (GetIconInfo(ci.hCursor, &ii)) {
     p.X -= static_cast<int>(ii.xHotspot);
     p.Y -= static_cast<int>(ii.yHotspot);
+    BITMAP bm{};
+    if (GetObjectW(ii.hbmColor ? ii.hbmColor : ii.hbmMask, sizeof(bm), &bm)) p.Extent = std::max(p.Extent, static_cast<int>(bm.bmHeight));
     if (ii.hbmMask) DeleteObject(ii.hbmMask);
     if (ii.hbmColor) DeleteObject(ii.hbmColor);
   }

@@ -41,6 +41,7 @@ class TCapture {
   struct TPointer {
     HCURSOR Cursor = nullptr;
     int X = 0, Y = 0;  // top left of its image on the screen
+    int Extent = 0;    // the image's height or more; drawn rows lie within [Y - Extent, Y + 2 Extent)
   };
   static TPointer Pointer();
 
