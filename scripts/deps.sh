@@ -2,7 +2,8 @@
 # Cross-builds, from Debian's own source packages (Debian's patches applied), what Debian
 # ships no mingw build of:
 #   - libjpeg-turbo (static) and libwebp (as libwebp.dll): $deps/{prefix,webp};
-#   - zlib (static) as Debian builds it for amd64: $deps/prefix (see zlib below);
+#   - zlib (static) with the flags of Debian's amd64 build, compiled by clang: $deps/prefix
+#     (see zlib below);
 #   - ffmpeg.exe with x264, the encoder of the screen recording: $deps/ffmpeg/current/.
 # $deps is $VANTORU_DEPS, default <repo>/.deps. Finished builds are kept; the Windows build
 # copies libwebp.dll and ffmpeg.exe beside vantoru.exe.
@@ -24,7 +25,7 @@ unpack() { # source folder, name -> directory with Debian's patches applied
 }
 
 images() {
-  [ -f "$deps/jpeg.done" ] && [ -f "$deps/webp.done" ] && [ -f "$deps/zlib.done" ] && return 0
+  [ -f "$deps/jpeg.done" ] && [ -f "$deps/webp.done" ] && [ -f "$deps/zlib-clang.done" ] && return 0
   exec 9>"$deps/.lock"
   flock 9
   local src=$deps/src
@@ -63,19 +64,20 @@ images() {
   # zlib: Debian's mingw package is compiled at -O2 without UNALIGNED_OK, which makes the PNG
   # encoder's deflate (level 7, mostly longest_match) about 16 % slower than Debian's own
   # amd64 build. The library alone, with the flags of that build; zlib's configure refuses
-  # mingw, and the sources list is short.
-  if [ ! -f "$deps/zlib.done" ]; then
+  # mingw, and the sources list is short. clang's code deflates 3-4 % faster than gcc's (the
+  # same bytes; under Wine and natively), and links into the gcc-built program as any C.
+  if [ ! -f "$deps/zlib-clang.done" ]; then
     local d b=$deps/build-zlib f
     d=$(unpack "$src" zlib)
     rm -rf "$b" && mkdir -p "$b" "$prefix/lib" "$prefix/include"
     for f in adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast inflate inftrees trees uncompr zutil; do
-      x86_64-w64-mingw32-gcc-posix -O3 -DUNALIGNED_OK -D_REENTRANT -Wall -c "$d/$f.c" -o "$b/$f.o"
+      clang --target=x86_64-w64-mingw32 -O3 -DUNALIGNED_OK -D_REENTRANT -Wall -c "$d/$f.c" -o "$b/$f.o"
     done
     rm -f "$b/libz.a"
     x86_64-w64-mingw32-ar rcs "$b/libz.a" "$b"/*.o
     cp "$b/libz.a" "$prefix/lib/"
     cp "$d/zlib.h" "$d/zconf.h" "$prefix/include/"
-    touch "$deps/zlib.done"
+    touch "$deps/zlib-clang.done"
   fi
   exec 9>&-
 }
