@@ -449,17 +449,10 @@ void TFrmVantoru::Capture(std::unique_ptr<TBitmap>& bitmap, TRect& rect) {
 }
 
 std::unique_ptr<TBitmap> TFrmVantoru::PictureFor(const TRect& rect) {
-  // The copy writes every pixel of a rectangle inside one monitor, so the last capture's
-  // picture will do; a new one's memory is only paged in as the copy first writes it
-  // (milliseconds at full HD, tens at 4K).
+  // The copy writes every pixel, so the last capture's picture will do; a new one's memory
+  // is only paged in as the copy first writes it (milliseconds at full HD, tens at 4K).
   std::unique_ptr<TBitmap> b = std::move(FSparePicture);
-  const RECT r{rect.Left, rect.Top, rect.Right, rect.Bottom};
-  MONITORINFO mi{};
-  mi.cbSize = sizeof(mi);
-  const HMONITOR monitor = MonitorFromRect(&r, MONITOR_DEFAULTTONULL);
-  const bool inside = monitor && GetMonitorInfoW(monitor, &mi) && r.left >= mi.rcMonitor.left &&
-                      r.top >= mi.rcMonitor.top && r.right <= mi.rcMonitor.right && r.bottom <= mi.rcMonitor.bottom;
-  if (!b || !inside || b->Width() != rect.Width() || b->Height() != rect.Height() || b->BitsPerPixel() != 32) {
+  if (!b || b->Width() != rect.Width() || b->Height() != rect.Height() || b->BitsPerPixel() != 32) {
     b = std::make_unique<TBitmap>();
     b->SetSize(rect.Width(), rect.Height());
   }

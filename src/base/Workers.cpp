@@ -124,12 +124,9 @@ TWorkerJob::TWorkerJob(std::function<void()> job) : FState(std::make_shared<TSta
   });
 }
 
-TWorkerJob::~TWorkerJob() {
-  if (!FWaited) FState->Ended.Wait();
-}
+TWorkerJob::~TWorkerJob() { FState->Ended.Wait(); }
 
 void TWorkerJob::Wait() {
   FState->Ended.Wait();
-  FWaited = true;
   if (FState->Error) std::rethrow_exception(std::exchange(FState->Error, nullptr));
 }

@@ -25,5 +25,4 @@ class TWorkerJob {
  private:
   struct TState;
   std::shared_ptr<TState> FState;
-  bool FWaited = false;
 };

@@ -8,14 +8,23 @@
 
 namespace {
 
-// Copies the screen rectangle at (sx, sy) into the canvas at (x, y). Only the desktop's own
-// pixels are read, the rest is black: under Wine a read that reaches past the desktop's edge
-// comes back black as a whole.
+bool OnOneMonitor(const RECT& r) {
+  MONITORINFO mi{};
+  mi.cbSize = sizeof(mi);
+  const HMONITOR monitor = MonitorFromRect(&r, MONITOR_DEFAULTTONULL);
+  return monitor && GetMonitorInfoW(monitor, &mi) && r.left >= mi.rcMonitor.left && r.top >= mi.rcMonitor.top &&
+         r.right <= mi.rcMonitor.right && r.bottom <= mi.rcMonitor.bottom;
+}
+
+// Copies the screen rectangle at (sx, sy) into the canvas at (x, y), every pixel: what lies
+// on no monitor is black, whatever the canvas held (a picture may serve a second capture).
+// Only the desktop's own pixels are read: under Wine a read that reaches past the desktop's
+// edge comes back black as a whole.
 void CopyScreen(HDC canvas, int x, int y, int w, int h, HDC screen, int sx, int sy) {
+  if (!OnOneMonitor(RECT{sx, sy, sx + w, sy + h})) PatBlt(canvas, x, y, w, h, BLACKNESS);
   const int vl = GetSystemMetrics(SM_XVIRTUALSCREEN), vt = GetSystemMetrics(SM_YVIRTUALSCREEN);
   const int vr = vl + GetSystemMetrics(SM_CXVIRTUALSCREEN), vb = vt + GetSystemMetrics(SM_CYVIRTUALSCREEN);
   const int l = std::max(sx, vl), t = std::max(sy, vt), r = std::min(sx + w, vr), b = std::min(sy + h, vb);
-  if (l != sx || t != sy || r != sx + w || b != sy + h) PatBlt(canvas, x, y, w, h, BLACKNESS);
   if (l < r && t < b) BitBlt(canvas, x + l - sx, y + t - sy, r - l, b - t, screen, l, t, SRCCOPY | CAPTUREBLT);
 }
 

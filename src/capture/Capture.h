@@ -21,7 +21,7 @@ class TCapture {
   HDC DC() const { return FDC; }
 
   // The screen rectangle (virtual-screen coordinates) to `canvas` at (0, 0), cursor drawn
-  // when ShowCursor is set.
+  // when ShowCursor is set. Every pixel is written; what lies on no monitor is black.
   void Capture(HDC canvas, const TRect& rect);
   // The same in bands of rows from the top, so that an encoder can start on the first rows
   // while the rest is copied: `bandDone` gets the number of final rows after each band.

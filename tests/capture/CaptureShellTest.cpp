@@ -21,12 +21,8 @@ LRESULT CALLBACK PatternProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     std::vector<uint32_t> px(static_cast<size_t>(kWidth) * kHeight);
     for (int y = 0; y < kHeight; ++y)
       for (int x = 0; x < kWidth; ++x) px[static_cast<size_t>(y) * kWidth + x] = uint32_t(x) | uint32_t(y) << 9 | 0x800000;
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = kWidth;
-    bi.bmiHeader.biHeight = -kHeight;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
+    const TPixelView view{kWidth, kHeight, 32, reinterpret_cast<const uint8_t*>(px.data()), kWidth * 4};
+    const BITMAPINFO bi = DibInfo(view);
     SetDIBitsToDevice(dc, 0, 0, kWidth, kHeight, 0, 0, 0, kHeight, px.data(), &bi, DIB_RGB_COLORS);
     EndPaint(wnd, &ps);
     return 0;
