@@ -136,7 +136,13 @@ TPixels ReadScreen(int left, int top, int width, int height) {
   void* bits = nullptr;
   HBITMAP dib = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(mem, dib);
-  BitBlt(mem, 0, 0, width, height, screen, left, top, SRCCOPY | CAPTUREBLT);
+  // The part on the desktop only, the rest stays black: under Wine a read that reaches past
+  // the desktop's edge comes back black as a whole.
+  const int vl = GetSystemMetrics(SM_XVIRTUALSCREEN), vt = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  const int l = std::max(left, vl), t = std::max(top, vt);
+  const int r = std::min(left + width, vl + GetSystemMetrics(SM_CXVIRTUALSCREEN));
+  const int b = std::min(top + height, vt + GetSystemMetrics(SM_CYVIRTUALSCREEN));
+  if (l < r && t < b) BitBlt(mem, l - left, t - top, r - l, b - t, screen, l, t, SRCCOPY | CAPTUREBLT);
   GdiFlush();
   const auto* src = static_cast<const uint32_t*>(bits);
   for (size_t i = 0; i < p.Data.size(); ++i) p.Data[i] = src[i] & 0xFFFFFF;
