@@ -1,6 +1,7 @@
 // One instance per session, its command-line switches and the messages it accepts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "app/Ids.h"
@@ -58,10 +59,33 @@ TEST_F(Instance, UninstWithoutAnInstanceEndsAtOnce) {
   EXPECT_EQ(FindWindowW(L"TFrmVantoru", nullptr), nullptr);
 }
 
+std::string Utf8(const std::wstring& s) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(std::max(n, 0)), '\0');
+  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+// What the Run key holds, for a failure's message.
+std::string RunKeyContents() {
+  HKEY key = nullptr;
+  const LONG opened = RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_READ, &key);
+  if (opened != ERROR_SUCCESS) return "the Run key does not open: error " + std::to_string(opened);
+  std::string names;
+  wchar_t name[256];
+  for (DWORD i = 0, n = 256; RegEnumValueW(key, i, name, &n, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+       ++i, n = 256)
+    names += " \"" + Utf8(name) + "\"";
+  RegCloseKey(key);
+  return "the Run key holds:" + (names.empty() ? std::string(" nothing") : names);
+}
+
 TEST_F(Instance, InstRegistersStartWithTheSystem) {
   auto v = TVantoru::Start(L"/inst");
-  const auto entry = GetString(kRunKey, L"Vantoru");
-  ASSERT_TRUE(entry.has_value());
+  std::optional<std::wstring> entry;
+  const bool written = WaitFor([&] { return (entry = GetString(kRunKey, L"Vantoru")).has_value(); }, 5s);
+  ASSERT_TRUE(written) << RunKeyContents() << "; the program is " << (v.Process().Running() ? "" : "not ")
+                       << "running, its window " << (IsWindowVisible(v.Window()) ? "shown" : "not shown");
   EXPECT_EQ(*entry, L"\"" + v.Exe() + L"\" /start");
 }
 

@@ -14,6 +14,8 @@
 
 #include "RunnerTestHelpers.h"
 #include "base/AutoStart.h"
+#include "base/Errors.h"
+#include "base/Text.h"
 #include "record/ConsoleRunner.h"
 #include "ui/Thread.h"
 #include "ui/Window.h"
@@ -324,18 +326,39 @@ TEST_F(ConsoleRunner, ManyShortRunsInARowLeaveNoHandleOrThread) {
   int ends = 0;
   std::wstring last;
   r.OnNewLine = [&](TConsoleRunner&, const std::wstring& line, TOutputType) { last = line; };
+  // A failed run is reported here rather than in a box nobody would answer.
+  std::vector<std::wstring> errors;
+  r.OnExecuteError = [&](TConsoleRunner&, const std::exception& e, bool& handled) {
+    errors.push_back(ExceptionMessage(e));
+    handled = true;
+  };
   // Each end starts the next run from inside OnTerminated.
   int toGo = 0;
   r.OnTerminated = [&](TConsoleRunner& sender) {
     ++ends;
     EXPECT_EQ(sender.ExitCode(), 3u);
-    if (--toGo > 0) sender.Execute();
+    if (--toGo <= 0) return;
+    try {
+      sender.Execute();
+    } catch (const std::exception& e) {
+      errors.push_back(L"Execute: " + ExceptionMessage(e));
+      toGo = 0;
+    }
   };
+  // Well inside the test's own time limit, so that a run that never ends says where it stood.
   auto runs = [&](int n) {
     toGo = n;
     last.clear();
     r.Execute();
-    return PumpUntil([&] { return toGo == 0 && !r.IsRunning(); }, 600000);
+    const bool done = PumpUntil([&] { return toGo == 0 && !r.IsRunning(); }, 60000);
+    if (!done) {
+      THandle child(OpenChild(r));
+      ADD_FAILURE() << "runs left " << toGo << ", ends " << ends << ", running " << r.IsRunning() << ", child "
+                    << r.ProcessInformation().dwProcessId
+                    << (child && WaitForSingleObject(child.Get(), 0) == WAIT_TIMEOUT ? " still there" : " gone");
+    }
+    for (const auto& e : errors) ADD_FAILURE() << WideToUtf8(e);
+    return done && errors.empty();
   };
   ASSERT_TRUE(runs(3));
   Sleep(200);  // let the last worker finish leaving
