@@ -1,4 +1,4 @@
-#!/bin/sh
+#!/usr/bin/env bash
 # Runs a Windows test program under Wine, in the display and prefix that scripts/test.sh
 # prepared. Wine's background processes are started first with their streams detached, or
 # they would hold ctest's pipes open and every test would wait for them.
@@ -8,18 +8,20 @@ if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
 fi
 export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1
-out=$(mktemp) err=$(mktemp)
-trap 'rm -f "$out" "$err"' EXIT
-/usr/lib/wine/wine64 "$@" >"$out" 2>"$err"
-rc=$?
-# A test program writes before its first test, and flushes its output after each one. A
-# failure with nothing written means it never got going: under load Wine now and then fails
-# to start a process. Such a start is tried once more, and says so.
-if [ "$rc" -ne 0 ] && [ ! -s "$out" ] && [ ! -s "$err" ]; then
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+# The output goes on as it comes (a test stopped for its time still shows what it printed),
+# and a copy tells whether anything came.
+run() {
+  /usr/lib/wine/wine64 "$@" | tee "$out"
+  rc=${PIPESTATUS[0]}
+}
+run "$@"
+# A test program writes before its first test. A failure with nothing written means it never
+# got going: under load Wine now and then fails to start a process. Such a start is tried once
+# more, and says so.
+if [ "$rc" -ne 0 ] && [ ! -s "$out" ]; then
   echo "wine-run.sh: $1 ended with code $rc before writing anything; started again" >&2
-  /usr/lib/wine/wine64 "$@" >"$out" 2>"$err"
-  rc=$?
+  run "$@"
 fi
-cat "$out"
-cat "$err" >&2
 exit "$rc"

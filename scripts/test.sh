@@ -7,7 +7,7 @@ cd "$top"
 "$top/scripts/setup.sh" || exit 1
 
 failed=0
-report=()  # build folders whose tests failed: what they said is repeated at the end
+report=()  # build folders whose failing tests' words are repeated at the end
 jobs=$(nproc)
 
 echo "== translation table"
@@ -16,7 +16,8 @@ python3 scripts/check-translate.py res/translate.txt || failed=1
 echo "== host: configure and build"
 if cmake --preset host -DVANTORU_TESTS=ON >build-host.log 2>&1 && cmake --build --preset host -j "$jobs" >>build-host.log 2>&1; then
   echo "== host: tests"
-  ctest --preset host -j "$jobs" || { failed=1; report+=(build/host); }
+  ctest --preset host -j "$jobs" || failed=1
+  report+=(build/host)
 else
   tail -n 60 build-host.log; failed=1
 fi

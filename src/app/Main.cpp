@@ -102,12 +102,7 @@ TFrmVantoru::TFrmVantoru(const std::wstring& firstArg) : FFirstArg(firstArg) {
   SetMainWindowHandle(FHandle);
   SetApplicationWindow(FHandle);
   SetClientSize(kClientW, kClientH);
-  // Centred on the screen when first shown.
-  RECT wr{};
-  GetWindowRect(FHandle, &wr);
-  const int w = wr.right - wr.left, h = wr.bottom - wr.top;
-  SetWindowPos(FHandle, nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2, 0,
-               0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  CenterOnScreen();  // where it is first shown
   CreateComponents();
   CreateMenu();
   FMenus = {&FMenu, &FPick};

@@ -1,10 +1,10 @@
 // One instance per session, its command-line switches and the messages it accepts.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <thread>
 
 #include "app/Ids.h"
+#include "base/Text.h"
 #include "e2e/Driver.h"
 
 using namespace e2e;
@@ -59,13 +59,6 @@ TEST_F(Instance, UninstWithoutAnInstanceEndsAtOnce) {
   EXPECT_EQ(FindWindowW(L"TFrmVantoru", nullptr), nullptr);
 }
 
-std::string Utf8(const std::wstring& s) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(std::max(n, 0)), '\0');
-  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, s.c_str(), static_cast<int>(s.size()), out.data(), n, nullptr, nullptr);
-  return out;
-}
-
 // What the Run key holds, for a failure's message.
 std::string RunKeyContents() {
   HKEY key = nullptr;
@@ -75,7 +68,7 @@ std::string RunKeyContents() {
   wchar_t name[256];
   for (DWORD i = 0, n = 256; RegEnumValueW(key, i, name, &n, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
        ++i, n = 256)
-    names += " \"" + Utf8(name) + "\"";
+    names += " \"" + WideToUtf8(name) + "\"";
   RegCloseKey(key);
   return "the Run key holds:" + (names.empty() ? std::string(" nothing") : names);
 }
